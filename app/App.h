@@ -1,0 +1,30 @@
+#pragma once
+#include "app/AxWindow.h"
+#include "app/CommandLine.h"
+
+#include <functional>
+
+class Scene_base;
+
+// Brings the services up in order, runs the frame loop, takes them down.
+class App {
+public:
+    static App& GetInstance();
+
+    bool Init(int width, int height);
+    // The process's exit status: 0 after a normal end, 1 when start-up failed,
+    // 2 when the run's inputs were unusable.
+    int Run();
+
+    AxWindow window;
+    int fps = 0;
+    int maxFps = 60;
+    bool endFlag = false;
+
+    RunOptions options;
+    // Makes the scene the game starts with; the race scene unless a test says otherwise.
+    std::function<Scene_base*()> makeScene;
+
+private:
+    App() = default;
+};

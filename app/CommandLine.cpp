@@ -1,0 +1,95 @@
+#include "app/CommandLine.h"
+
+#include <charconv>
+#include <limits>
+
+namespace {
+template <typename T>
+bool ParseNumber(const std::string& text, T& value) {
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    return ec == std::errc() && ptr == end && !text.empty();
+}
+}  // namespace
+
+bool RunOptions::WantsScreenshot(long long frame) const {
+    for (const Screenshot& shot : screenshots)
+        if (shot.frame == frame) return true;
+    return false;
+}
+
+const char* UsageText() {
+    return "Usage: vorlan [options]\n"
+           "  --headless          no visible window (offscreen video) and silent audio\n"
+           "  --frames N          run frames 0..N-1, then exit\n"
+           "  --uncapped          do not sleep between frames\n"
+           "  --no-render         run all logic but submit no drawing (except screenshot frames)\n"
+           "  --fixed-clock       virtual clock: 0 in frame 0, +16 ms after every frame; no sleeping\n"
+           "  --seed N            seed the random generator with N\n"
+           "  --input FILE        scripted keys: lines of 'FIRST LAST KEY...' (Z Left Right Enter Escape)\n"
+           "  --trace FILE        one JSON line of game state after every frame ('-' for stdout)\n"
+           "  --screenshot N:FILE save frame N's picture as a PNG (repeatable)\n"
+           "  --stats             print timing statistics as one JSON line at exit\n"
+           "  --help              show this text\n";
+}
+
+bool ParseCommandLine(int argc, char** argv, RunOptions& options, std::string& error) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= argc) {
+                error = arg + " needs a value";
+                return false;
+            }
+            out = argv[++i];
+            return true;
+        };
+        std::string text;
+        if (arg == "--headless") {
+            options.headless = true;
+        } else if (arg == "--uncapped") {
+            options.uncapped = true;
+        } else if (arg == "--no-render") {
+            options.noRender = true;
+        } else if (arg == "--fixed-clock") {
+            options.fixedClock = true;
+        } else if (arg == "--stats") {
+            options.stats = true;
+        } else if (arg == "--help" || arg == "-h") {
+            options.help = true;
+        } else if (arg == "--frames") {
+            if (!value(text)) return false;
+            if (!ParseNumber(text, options.frames) || options.frames < 0) {
+                error = "--frames needs a whole number >= 0, not '" + text + "'";
+                return false;
+            }
+        } else if (arg == "--seed") {
+            if (!value(text)) return false;
+            unsigned seed = 0;
+            if (!ParseNumber(text, seed)) {
+                error = "--seed needs a whole number >= 0, not '" + text + "'";
+                return false;
+            }
+            options.seed = seed;
+        } else if (arg == "--input") {
+            if (!value(options.inputFile)) return false;
+        } else if (arg == "--trace") {
+            if (!value(options.traceFile)) return false;
+        } else if (arg == "--screenshot") {
+            if (!value(text)) return false;
+            const size_t colon = text.find(':');
+            RunOptions::Screenshot shot;
+            if (colon == std::string::npos || !ParseNumber(text.substr(0, colon), shot.frame) || shot.frame < 0 ||
+                colon + 1 >= text.size()) {
+                error = "--screenshot needs N:FILE, not '" + text + "'";
+                return false;
+            }
+            shot.path = text.substr(colon + 1);
+            options.screenshots.push_back(shot);
+        } else {
+            error = "unknown option '" + arg + "'";
+            return false;
+        }
+    }
+    return true;
+}

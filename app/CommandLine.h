@@ -1,0 +1,32 @@
+#pragma once
+// The options that tests, benchmarks and outside checks drive the game with.
+// Absent, they change nothing.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+struct RunOptions {
+    struct Screenshot {
+        long long frame = 0;
+        std::string path;
+    };
+
+    bool headless = false;
+    long long frames = -1;  // -1: until the window goes away
+    bool uncapped = false;
+    bool noRender = false;
+    bool fixedClock = false;
+    std::optional<unsigned> seed;
+    std::string inputFile;
+    std::string traceFile;
+    std::vector<Screenshot> screenshots;
+    bool stats = false;
+    bool help = false;
+
+    bool WantsScreenshot(long long frame) const;
+};
+
+// False with a message on a bad command line.
+bool ParseCommandLine(int argc, char** argv, RunOptions& options, std::string& error);
+const char* UsageText();

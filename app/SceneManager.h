@@ -1,0 +1,21 @@
+#pragma once
+
+class Scene_base;
+
+// Holds the scene that runs and switches to a new one between frames.
+class SceneManager {
+public:
+    static SceneManager& GetInstance();
+    ~SceneManager();
+
+    void SetScene(Scene_base* scene) { nextScene = scene; }
+    // Switches to the pending scene (deleting the old one), then runs the current one.
+    void Frame();
+
+    Scene_base* currentScene = nullptr;  // owned
+    Scene_base* nextScene = nullptr;
+
+    SceneManager() = default;  // public so tests can make their own
+    SceneManager(const SceneManager&) = delete;
+    SceneManager& operator=(const SceneManager&) = delete;
+};

@@ -1,0 +1,29 @@
+#pragma once
+#include <memory>
+
+class AxTextureCache;
+class AxTexture;
+class AxSoundEffect;
+class AxSoundInstance;
+
+// Base of every screen-filling state: a texture cache, the fade overlay and
+// the Enter sound, and the default frame (update, clear to blue, draw).
+class Scene_base {
+public:
+    Scene_base();
+    virtual ~Scene_base();
+    virtual void Update() {}
+    virtual void Draw() {}
+    virtual void Frame();
+
+    AxTextureCache* textureCache = nullptr;
+    AxTexture* fadeTex = nullptr;
+    bool fadeOut = false;
+    float fadeAlpha = 0.0f;
+    std::shared_ptr<AxSoundEffect> pressSound;
+    std::shared_ptr<AxSoundInstance> pressInst;
+
+protected:
+    // The shared clear of every frame: opaque blue, depth 1, stencil 0.
+    static void ClearTargets();
+};

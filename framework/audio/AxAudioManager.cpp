@@ -1,0 +1,6 @@
+#include "framework/audio/AxAudioManager.h"
+
+AxAudioManager& AxAudioManager::GetInstance() {
+    static AxAudioManager instance;
+    return instance;
+}

@@ -1,0 +1,6 @@
+#include "framework/graphics/AxShaderManager.h"
+
+AxShaderManager& AxShaderManager::GetInstance() {
+    static AxShaderManager instance;
+    return instance;
+}

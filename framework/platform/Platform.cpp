@@ -1,0 +1,66 @@
+#include "framework/platform/Platform.h"
+
+#include <SDL2/SDL.h>
+#include <sys/resource.h>
+
+#include <cstdio>
+
+namespace {
+class SdlPlatformImpl final : public IPlatform {
+public:
+    bool IsKeyDown(Key key) override {
+        int count = 0;
+        const Uint8* state = SDL_GetKeyboardState(&count);
+        const SDL_Scancode code = ScanCode(key);
+        return state && code < count && state[code] != 0;
+    }
+    uint32_t Milliseconds() override { return SDL_GetTicks(); }
+    void Sleep(uint32_t ms) override { SDL_Delay(ms); }
+
+private:
+    static SDL_Scancode ScanCode(Key key) {
+        switch (key) {
+            case Key::Z: return SDL_SCANCODE_Z;
+            case Key::Left: return SDL_SCANCODE_LEFT;
+            case Key::Right: return SDL_SCANCODE_RIGHT;
+            case Key::Enter: return SDL_SCANCODE_RETURN;
+            case Key::Escape: return SDL_SCANCODE_ESCAPE;
+        }
+        return SDL_SCANCODE_UNKNOWN;
+    }
+};
+
+IPlatform* g_platform = nullptr;
+bool g_headless = false;
+}  // namespace
+
+IPlatform& SdlPlatform() {
+    static SdlPlatformImpl instance;
+    return instance;
+}
+
+IPlatform& Platform() { return g_platform ? *g_platform : SdlPlatform(); }
+void SetPlatform(IPlatform* platform) { g_platform = platform; }
+
+void SetHeadless(bool headless) { g_headless = headless; }
+bool IsHeadless() { return g_headless; }
+
+void ShowMessageBox(const std::string& text, const std::string& caption, bool isError, void* ownerWindow) {
+    if (!g_headless) {
+        const Uint32 flags = isError ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
+        if (SDL_ShowSimpleMessageBox(flags, caption.c_str(), text.c_str(), static_cast<SDL_Window*>(ownerWindow)) == 0)
+            return;
+    }
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+}
+
+double PerfMilliseconds() {
+    static const Uint64 frequency = SDL_GetPerformanceFrequency();
+    return static_cast<double>(SDL_GetPerformanceCounter()) * 1000.0 / static_cast<double>(frequency);
+}
+
+double PeakRssMiB() {
+    rusage usage{};
+    if (getrusage(RUSAGE_SELF, &usage) != 0) return 0.0;
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in KiB on Linux
+}

@@ -1,0 +1,91 @@
+#include "framework/platform/WindowBackend.h"
+
+#include "framework/platform/Platform.h"
+
+#include <SDL2/SDL.h>
+
+namespace WindowBackend {
+
+void* Create(int width, int height, const std::string& title, std::string& error) {
+    if (IsHeadless()) SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        error = SDL_GetError();
+        return nullptr;
+    }
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    // The game draws into its own colour and depth targets; the window only shows them.
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_ALLOW_HIGHDPI;
+    flags |= IsHeadless() ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN;
+    SDL_Window* window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                          width, height, flags);
+    if (!window) {
+        error = SDL_GetError();
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return nullptr;
+    }
+    return window;
+}
+
+void Destroy(void* window) {
+    if (!window) return;
+    SDL_DestroyWindow(static_cast<SDL_Window*>(window));
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+bool PumpEvents() {
+    bool close = false;
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        switch (event.type) {
+            case SDL_QUIT: close = true; break;
+            case SDL_WINDOWEVENT:
+                if (event.window.event == SDL_WINDOWEVENT_CLOSE) close = true;
+                break;
+            case SDL_KEYDOWN:
+                if (event.key.keysym.scancode == SDL_SCANCODE_ESCAPE) close = true;
+                break;
+            default: break;
+        }
+    }
+    return close;
+}
+
+void ClientSize(void* window, int& width, int& height) {
+    width = height = 0;
+    if (window) SDL_GetWindowSize(static_cast<SDL_Window*>(window), &width, &height);
+}
+
+void* CreateGLContext(void* window, std::string& error) {
+    if (!window) {
+        error = "no window";
+        return nullptr;
+    }
+    SDL_GLContext context = SDL_GL_CreateContext(static_cast<SDL_Window*>(window));
+    if (!context) {
+        error = SDL_GetError();
+        return nullptr;
+    }
+    // Presenting never waits for the display; the loop paces itself.
+    SDL_GL_SetSwapInterval(0);
+    return context;
+}
+
+void DeleteGLContext(void* context) {
+    if (context) SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context));
+}
+
+void SwapWindow(void* window) {
+    if (window) SDL_GL_SwapWindow(static_cast<SDL_Window*>(window));
+}
+
+bool IsContextCurrent(void* context) {
+    return context && SDL_GL_GetCurrentContext() == static_cast<SDL_GLContext>(context);
+}
+
+}  // namespace WindowBackend

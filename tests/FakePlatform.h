@@ -1,0 +1,22 @@
+#pragma once
+// A platform for tests: a clock that moves only when told or when slept on,
+// keys set by hand, and a record of every sleep.
+
+#include "framework/platform/Platform.h"
+
+#include <set>
+#include <vector>
+
+class FakePlatform final : public IPlatform {
+public:
+    bool IsKeyDown(Key key) override { return down.count(key) != 0; }
+    uint32_t Milliseconds() override { return now; }
+    void Sleep(uint32_t ms) override {
+        sleeps.push_back(ms);
+        now += ms;
+    }
+
+    uint32_t now = 0;
+    std::set<Key> down;
+    std::vector<uint32_t> sleeps;
+};

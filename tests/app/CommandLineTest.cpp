@@ -1,0 +1,51 @@
+#include "app/CommandLine.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+bool Parse(std::vector<std::string> words, RunOptions& options, std::string& error) {
+    std::vector<char*> argv{const_cast<char*>("vorlan")};
+    for (auto& w : words) argv.push_back(w.data());
+    return ParseCommandLine(static_cast<int>(argv.size()), argv.data(), options, error);
+}
+}  // namespace
+
+TEST(CommandLine, ReadsEveryOption) {
+    RunOptions options;
+    std::string error;
+    ASSERT_TRUE(Parse({"--headless", "--frames", "300", "--uncapped", "--no-render", "--fixed-clock", "--seed", "42",
+                       "--input", "keys.txt", "--trace", "-", "--screenshot", "1:a.png", "--screenshot",
+                       "20:dir/b:c.png", "--stats"},
+                      options, error))
+        << error;
+    EXPECT_TRUE(options.headless && options.uncapped && options.noRender && options.fixedClock && options.stats);
+    EXPECT_EQ(options.frames, 300);
+    EXPECT_EQ(options.seed, 42u);
+    EXPECT_EQ(options.inputFile, "keys.txt");
+    EXPECT_EQ(options.traceFile, "-");
+    ASSERT_EQ(options.screenshots.size(), 2u);
+    EXPECT_EQ(options.screenshots[1].frame, 20);
+    EXPECT_EQ(options.screenshots[1].path, "dir/b:c.png");
+    EXPECT_TRUE(options.WantsScreenshot(1));
+    EXPECT_FALSE(options.WantsScreenshot(2));
+}
+
+TEST(CommandLine, NoOptionsChangeNothing) {
+    RunOptions options;
+    std::string error;
+    ASSERT_TRUE(Parse({}, options, error));
+    EXPECT_FALSE(options.headless || options.noRender || options.fixedClock || options.stats);
+    EXPECT_EQ(options.frames, -1);
+    EXPECT_FALSE(options.seed.has_value());
+}
+
+TEST(CommandLine, RejectsBadValues) {
+    for (std::vector<std::string> words : std::vector<std::vector<std::string>>{
+             {"--frames"}, {"--frames", "-3"}, {"--frames", "ten"}, {"--seed", "-1"}, {"--screenshot", "5"},
+             {"--screenshot", "x:a.png"}, {"--screenshot", "5:"}, {"--bogus"}, {"--trace"}}) {
+        RunOptions options;
+        std::string error;
+        EXPECT_FALSE(Parse(words, options, error)) << words[0];
+        EXPECT_FALSE(error.empty());
+    }
+}
