@@ -2,6 +2,7 @@
 
 #include <SDL2/SDL.h>
 #include <sys/resource.h>
+#include <time.h>
 
 #include <cstdio>
 
@@ -15,7 +16,16 @@ public:
         return state && code < count && state[code] != 0;
     }
     uint32_t Milliseconds() override { return SDL_GetTicks(); }
-    void Sleep(uint32_t ms) override { SDL_Delay(ms); }
+    // Wakes on the clock's own millisecond tick, as a 1 ms system timer does:
+    // a plain delay overshoots into the next tick now and then, which would
+    // stretch a 16 ms frame to 17 on the millisecond clock.
+    void Sleep(uint32_t ms) override {
+        if (ms == 0) return;
+        const uint32_t target = SDL_GetTicks() + ms;
+        if (ms > 1) SDL_Delay(ms - 1);
+        const timespec step{0, 100000};  // 0.1 ms
+        while (static_cast<int32_t>(target - SDL_GetTicks()) > 0) nanosleep(&step, nullptr);
+    }
 
 private:
     static SDL_Scancode ScanCode(Key key) {

@@ -23,8 +23,8 @@ struct Result {
     std::string out;
 };
 
-Result RunGame(const std::string& arguments) {
-    const std::string command = std::string(VORLAN_BINARY_DIR) + "/vorlan " + arguments + " 2>&1";
+Result RunGame(const std::string& arguments, const std::string& environment = "") {
+    const std::string command = environment + " " + std::string(VORLAN_BINARY_DIR) + "/vorlan " + arguments + " 2>&1";
     Result result;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return result;
@@ -123,4 +123,17 @@ TEST_F(RunTest, StatsReportTheFrameRate) {
         EXPECT_TRUE(stats[key].contains("median") && stats[key].contains("p95") && stats[key].contains("max"));
     }
     EXPECT_GT(stats["peakRssMiB"].get<double>(), 0.0);
+}
+
+TEST_F(RunTest, FailedStartUpReportsAndExitsNonZero) {
+    // No usable video driver: the window cannot be made.
+    Result run = RunGame("--headless --frames 3 --trace " + Path("t.jsonl"), "SDL_VIDEODRIVER=none-such");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("エラー: ウィンドウ作成に失敗"), std::string::npos) << run.out;
+    EXPECT_EQ(fs::file_size(dir / "t.jsonl"), 0u) << "no frame runs";
+
+    // A driver that offers too old an OpenGL: the device cannot be made.
+    run = RunGame("--headless --frames 3", "MESA_GL_VERSION_OVERRIDE=3.0");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("Direct3D初期化失敗: "), std::string::npos) << run.out;
 }
