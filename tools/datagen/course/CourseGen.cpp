@@ -190,6 +190,47 @@ bool WriteGround(const std::filesystem::path& dir) {
         face(a[1], a[2], b[2], -inward + up * 300.0f);
         face(a[1], b[2], b[1], -inward + up * 300.0f);
     }
+    // rocks and cacti scattered outside the fence
+    const int stone = m.AddMaterial(Mat("Rock", {0.5f, 0.42f, 0.36f, 1}, 0.9f));
+    const int cactus = m.AddMaterial(Mat("Cactus", {0.2f, 0.45f, 0.18f, 1}, 0.8f));
+    int placed = 0;
+    for (uint32_t i = 0; i < 4000 && placed < 90; ++i) {
+        const float x = -140.0f + 260.0f * Hash01(i, 5, 61), z = -110.0f + 370.0f * Hash01(i, 6, 62);
+        const float d = DistanceToCentre(x, z, 16.0f);
+        if (d < 14.5f) continue;
+        if (x < -60.0f && x > -80.0f && z > 12.0f && z < 34.0f) continue;  // excavator
+        ++placed;
+        const float size = 0.6f + 2.2f * Hash01(i, 7, 63);
+        Color c{1, 1, 1, 1};
+        if (Hash01(i, 8, 64) < 0.35f) {
+            const float h = 1.6f + 2.5f * Hash01(i, 9, 65);
+            m.Beam(cactus, {x, kGroundY, z}, {x, kGroundY + h, z}, 0.45f, 0.45f, {0, 0, 1});
+            const float side = Hash01(i, 10, 66) < 0.5f ? -1.0f : 1.0f;
+            m.Beam(cactus, {x, kGroundY + h * 0.45f, z}, {x + side * 0.8f, kGroundY + h * 0.45f, z}, 0.3f, 0.3f);
+            m.Beam(cactus, {x + side * 0.8f, kGroundY + h * 0.4f, z}, {x + side * 0.8f, kGroundY + h * 0.8f, z}, 0.3f, 0.3f, {0, 0, 1});
+            continue;
+        }
+        // a squashed, jittered octahedron
+        const float a = 6.28f * Hash01(i, 11, 67);
+        Vector3 ring[5];
+        for (int k = 0; k < 5; ++k) {
+            const float t = a + 6.2832f * float(k) / 5.0f;
+            const float r = size * (0.75f + 0.4f * Hash01(i, 12 + uint32_t(k), 68));
+            ring[k] = {x + std::cos(t) * r, kGroundY + size * 0.25f, z + std::sin(t) * r};
+        }
+        const Vector3 top{x + 0.2f * size, kGroundY + size * (0.7f + 0.5f * Hash01(i, 20, 69)), z};
+        const Vector3 bottom{x, kGroundY - 0.3f, z};
+        for (int k = 0; k < 5; ++k) {
+            Vector3 p0 = ring[k], p1 = ring[(k + 1) % 5];
+            Vector3 out = (p0 + p1) * 0.5f - Vector3{x, (p0.y + p1.y) * 0.5f, z};
+            auto tri = [&](Vector3 q0, Vector3 q1, Vector3 q2, Vector3 want) {
+                if (FaceNormal(q0, q1, q2).Dot(want) < 0) std::swap(q1, q2);
+                m.Face(stone, {q0, q1, q2}, {}, c);
+            };
+            tri(p0, p1, top, out + Vector3{0, size, 0});
+            tri(p0, p1, bottom, out - Vector3{0, size * 0.2f, 0});
+        }
+    }
     return WriteGltf(dir / "Ground" / "ground01.gltf", m);
 }
 
