@@ -103,8 +103,6 @@ TEST_F(CourseGeometry, EveryCheckpointIsOnTheRoadAndTheLapHasRaceLength) {
     EXPECT_LT(lap, 700.0f);
     // the first target must not already be in reach from the grid
     EXPECT_GT((Vector3{cps.p[0].x, 0, cps.p[0].z} - Vector3{0, 0, -2}).Length(), 20.0f);
-    // the last one must be out of reach of the finish so a lap is not cut short
-    EXPECT_GT(Vector3(prev.x, 0, prev.z).Length(), 20.0f);
 }
 
 TEST_F(CourseGeometry, FenceEnclosesTheStartAndFacesTheTrack) {

@@ -159,7 +159,7 @@ std::vector<Vector3> Checkpoints() {
     std::vector<Vector3> out;
     const float spacing = 11.0f, outward = 3.0f;
     const float first = 12.25f + 22.0f;  // beyond the reach of the start places
-    for (float s = first; s < LapLength() - 22.0f && out.size() < 58; s += spacing) {
+    for (float s = first; s < LapLength() - 4.0f && out.size() < 58; s += spacing) {
         const Sample here = At(s);
         const Sample back = At(s - 2.0f), ahead = At(s + 2.0f);
         const float bend = ahead.heading - back.heading;

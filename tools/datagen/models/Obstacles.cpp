@@ -147,11 +147,31 @@ bool WriteGate(const std::filesystem::path& dir) {
     const int stripes = m.AddMaterial(Mat("Hazard", {1, 1, 1, 1}, 0.6f, "hazard.png"));
     const int steel = m.AddMaterial(Mat("GateFrame", {0.3f, 0.32f, 0.36f, 1}, 0.5f));
     const float hl = course::kGateHalfLength, ht = course::kGateHalfThickness, h = course::kGateHeight;
-    m.Box(stripes, {-hl, 0.15f, -ht}, {hl, h, ht}, 0.5f);
-    // end posts and a foot rail
-    m.Box(steel, {-hl - 0.15f, 0, -ht - 0.05f}, {-hl + 0.15f, h + 0.2f, ht + 0.05f});
-    m.Box(steel, {hl - 0.15f, 0, -ht - 0.05f}, {hl + 0.15f, h + 0.2f, ht + 0.05f});
-    m.Box(steel, {-hl, 0, -ht + 0.05f}, {hl, 0.15f, ht - 0.05f});
+    // Pointed on both faces, so a bike driving square into it is pushed out
+    // sideways and slides off towards an end instead of sticking.
+    const float apex = ht + 1.0f, y0 = 0.15f;
+    const Vector2 plan[6] = {{-hl, -ht}, {0, -apex}, {hl, -ht}, {hl, ht}, {0, apex}, {-hl, ht}};
+    float run = 0;
+    for (int i = 0; i < 6; ++i) {
+        const Vector2 a = plan[i], b = plan[(i + 1) % 6];
+        const float len = (b - a).Length();
+        const Vector3 pa{a.x, 0, a.y}, pb{b.x, 0, b.y};
+        const Vector3 outward = Vector3{(a.x + b.x) * 0.5f, 0, (a.y + b.y) * 0.5f};
+        Vector3 q[4] = {pa + Vector3{0, y0, 0}, pa + Vector3{0, h, 0}, pb + Vector3{0, h, 0}, pb + Vector3{0, y0, 0}};
+        if (FaceNormal(q[0], q[1], q[2]).Dot(outward) < 0) std::swap(q[0], q[3]), std::swap(q[1], q[2]);
+        m.Quad(stripes, q[0], q[1], q[2], q[3], {run * 0.5f, 0}, {(run + len) * 0.5f, 1});
+        run += len;
+    }
+    std::vector<Vector3> top, bottom;
+    for (const Vector2& p : plan) top.push_back({p.x, h, p.y}), bottom.push_back({p.x, y0, p.y});
+    if (FaceNormal(top[0], top[1], top[2]).y < 0) top.assign(top.rbegin(), top.rend());
+    if (FaceNormal(bottom[0], bottom[1], bottom[2]).y > 0) bottom.assign(bottom.rbegin(), bottom.rend());
+    m.Face(steel, top);
+    m.Face(steel, bottom);
+    // round end posts and a foot rail
+    m.Cylinder(steel, {-hl, 0, 0}, {-hl, h + 0.2f, 0}, 0.2f, 10);
+    m.Cylinder(steel, {hl, 0, 0}, {hl, h + 0.2f, 0}, 0.2f, 10);
+    m.Box(steel, {-hl, 0, -ht + 0.05f}, {hl, y0, ht - 0.05f});
     ok &= WriteGltf(dir / "wall02.gltf", m);
     return ok;
 }
