@@ -277,7 +277,7 @@ bool WriteTextFiles(const std::filesystem::path& dataDir) {
 
 // Top view: x grows to the right (east), z upwards (north).
 bool WriteMap(const std::filesystem::path& outDir) {
-    const float x0 = -82, x1 = 22, z0 = -48, z1 = 196, ppu = 3.0f;
+    const float x0 = -82, x1 = 22, z0 = -48, z1 = 196, ppu = 4.0f;
     const int W = int((x1 - x0) * ppu), H = int((z1 - z0) * ppu);
     Image img(W, H);
     auto px = [&](float x) { return int((x - x0) * ppu); };
@@ -326,8 +326,17 @@ bool WriteMap(const std::filesystem::path& outDir) {
     rect(-57.5f, 22.9f, -34.9f, 23.6f, 0.5f, 0.4f, 0.1f);
     disc(kArmHinge.x, kArmHinge.z, 0.9f, 0.2f, 0.2f, 0.2f);
     for (const Vector3& b : BoxPositions()) rect(b.x - 0.5f, b.z - 0.5f, b.x + 0.5f, b.z + 0.5f, 0.55f, 0.33f, 0.12f);
-    // checkpoints, and the 20-unit reach of the first one
+    // checkpoints in driving order, joined as the computer bikes aim at them
     const auto cps = Checkpoints();
+    auto line = [&](Vector3 a, Vector3 b) {
+        const int steps = int((b - a).Length() * ppu) + 1;
+        for (int k = 0; k <= steps; ++k) {
+            const Vector3 p = a + (b - a) * (float(k) / float(steps));
+            img.Set(px(p.x), py(p.z), 0.85f, 0.85f, 0.9f);
+        }
+    };
+    for (size_t i = 0; i < cps.size(); ++i) line(i ? cps[i - 1] : Vector3{}, cps[i]);
+    line(cps.back(), Vector3{});
     for (size_t i = 0; i < cps.size(); ++i) {
         float c = float(i) / float(cps.size());
         disc(cps[i].x, cps[i].z, 0.9f, 1.0f - c, 0.2f, c);
