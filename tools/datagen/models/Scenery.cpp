@@ -4,6 +4,7 @@
 #include "Generator.h"
 #include "course/Layout.h"
 #include "model/GltfWriter.h"
+#include "model/Texture.h"
 
 #include <algorithm>
 #include <cmath>
@@ -127,6 +128,31 @@ bool WriteSky(const std::filesystem::path& dir) {
     }
     if (FaceNormal(disc[0], disc[1], disc[2]).Dot(toSun) > 0) disc.assign(disc.rbegin(), disc.rend());
     m.Face(sun, disc, {}, {1.0f, 0.96f, 0.82f, 1});
+    // a few flat clouds, each a cluster of puffs facing the centre
+    const int cloud = m.AddMaterial(Mat("Cloud", {1, 1, 1, 1}, 1.0f));
+    for (int c = 0; c < 14; ++c) {
+        const float az = 2 * kPi * (float(c) + 0.5f * Hash01(uint32_t(c), 1, 80)) / 14.0f;
+        const float el = (8.0f + 22.0f * Hash01(uint32_t(c), 2, 81)) * kDegToRad;
+        const Vector3 centre = Vector3{std::cos(el) * std::sin(az), std::sin(el), std::cos(el) * std::cos(az)} * (R - 40.0f);
+        const Vector3 in = -centre.Normalized();
+        const Vector3 side = Vector3{0, 1, 0}.Cross(in).Normalized(), up = in.Cross(side).Normalized();
+        const int puffs = 3 + int(4 * Hash01(uint32_t(c), 3, 82));
+        for (int k = 0; k < puffs; ++k) {
+            const float ox = (float(k) - 0.5f * float(puffs - 1)) * 22.0f + 8.0f * Hash01(uint32_t(c), 10 + uint32_t(k), 83);
+            const float oy = 6.0f * Hash01(uint32_t(c), 20 + uint32_t(k), 84);
+            const float rx = 20.0f + 14.0f * Hash01(uint32_t(c), 30 + uint32_t(k), 85), ry = rx * 0.45f;
+            const Vector3 at = centre + side * ox + up * oy + in * float(k % 2);
+            std::vector<Vector3> pts;
+            std::vector<Vector2> uvs;
+            for (int i = 0; i < 10; ++i) {
+                const float a = 2 * kPi * float(i) / 10.0f;
+                pts.push_back(at + side * (std::cos(a) * rx) + up * (std::sin(a) * ry));
+            }
+            if (FaceNormal(pts[0], pts[1], pts[2]).Dot(in) < 0) pts.assign(pts.rbegin(), pts.rend());
+            const float shade = 0.93f + 0.07f * Hash01(uint32_t(c), 40 + uint32_t(k), 86);
+            m.Face(cloud, pts, uvs, {shade, shade, shade * 1.02f, 1});
+        }
+    }
     return WriteGltf(dir / "sky.gltf", m);
 }
 
