@@ -5,7 +5,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { createRequire } from 'node:module';
 
-const [moduleDir, root] = process.argv.slice(2);
+const [moduleDir, root] = process.argv.slice(2).map((p) => path.resolve(p));
 const require = createRequire(path.join(moduleDir, 'package.json'));
 const validator = require(moduleDir);
 

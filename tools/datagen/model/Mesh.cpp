@@ -1,5 +1,6 @@
 #include "model/Mesh.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace gen {
@@ -108,7 +109,7 @@ void Mesh::Cylinder(int mat, Vector3 a, Vector3 b, float radius, int segments, b
             cb.push_back(b + d * radius2);
         }
         auto orient = [&](std::vector<Vector3>& pts, Vector3 outward) {
-            if (FaceNormal(pts[0], pts[1], pts[2]).Dot(outward) < 0) pts.assign(pts.rbegin(), pts.rend());
+            if (FaceNormal(pts[0], pts[1], pts[2]).Dot(outward) < 0) std::reverse(pts.begin(), pts.end());
         };
         orient(ca, -f);
         orient(cb, f);

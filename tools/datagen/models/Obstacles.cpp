@@ -6,6 +6,7 @@
 #include "model/GltfWriter.h"
 #include "model/Texture.h"
 
+#include <algorithm>
 #include <cmath>
 
 using namespace gen;
@@ -164,8 +165,8 @@ bool WriteGate(const std::filesystem::path& dir) {
     }
     std::vector<Vector3> top, bottom;
     for (const Vector2& p : plan) top.push_back({p.x, h, p.y}), bottom.push_back({p.x, y0, p.y});
-    if (FaceNormal(top[0], top[1], top[2]).y < 0) top.assign(top.rbegin(), top.rend());
-    if (FaceNormal(bottom[0], bottom[1], bottom[2]).y > 0) bottom.assign(bottom.rbegin(), bottom.rend());
+    if (FaceNormal(top[0], top[1], top[2]).y < 0) std::reverse(top.begin(), top.end());
+    if (FaceNormal(bottom[0], bottom[1], bottom[2]).y > 0) std::reverse(bottom.begin(), bottom.end());
     m.Face(steel, top);
     m.Face(steel, bottom);
     // round end posts and a foot rail

@@ -126,7 +126,7 @@ bool WriteSky(const std::filesystem::path& dir) {
         const float a = -2 * kPi * float(i) / float(n);
         disc.push_back(toSun * (R - 20.0f) + (right * std::cos(a) + up * std::sin(a)) * 28.0f);
     }
-    if (FaceNormal(disc[0], disc[1], disc[2]).Dot(toSun) > 0) disc.assign(disc.rbegin(), disc.rend());
+    if (FaceNormal(disc[0], disc[1], disc[2]).Dot(toSun) > 0) std::reverse(disc.begin(), disc.end());
     m.Face(sun, disc, {}, {1.0f, 0.96f, 0.82f, 1});
     // a few flat clouds, each a cluster of puffs facing the centre
     const int cloud = m.AddMaterial(Mat("Cloud", {1, 1, 1, 1}, 1.0f));
@@ -148,7 +148,7 @@ bool WriteSky(const std::filesystem::path& dir) {
                 const float a = 2 * kPi * float(i) / 10.0f;
                 pts.push_back(at + side * (std::cos(a) * rx) + up * (std::sin(a) * ry));
             }
-            if (FaceNormal(pts[0], pts[1], pts[2]).Dot(in) < 0) pts.assign(pts.rbegin(), pts.rend());
+            if (FaceNormal(pts[0], pts[1], pts[2]).Dot(in) < 0) std::reverse(pts.begin(), pts.end());
             const float shade = 0.93f + 0.07f * Hash01(uint32_t(c), 40 + uint32_t(k), 86);
             m.Face(cloud, pts, uvs, {shade, shade, shade * 1.02f, 1});
         }
