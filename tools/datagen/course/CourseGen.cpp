@@ -282,7 +282,7 @@ bool WriteMap(const std::filesystem::path& outDir) {
     Image img(W, H);
     auto px = [&](float x) { return int((x - x0) * ppu); };
     auto py = [&](float z) { return int((z1 - z) * ppu); };
-    // distance field on a coarse pass then per pixel near the course
+    // road, sand and fence from the distance to the centre line
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x) {
             float wx = x0 + (x + 0.5f) / ppu, wz = z1 - (y + 0.5f) / ppu;
