@@ -228,6 +228,30 @@ TEST_F(GLTFModelTest, PrimitivesThatDoNotFitAreSkippedWithAWarning) {
     EXPECT_EQ(warnings, 7u) << out;
 }
 
+TEST_F(GLTFModelTest, BinaryFilesLoadTheSame) {
+    GltfBuilder b;
+    MeshNode(b, json::array({{{"attributes", {{"POSITION", b.Positions(kTriangle)}}}, {"indices", b.Indices({0, 1, 2})}}}));
+    const auto path = TempDir() / "m.glb";
+    const std::string glb = b.Binary();
+    WriteFile(path, glb);
+    ::testing::internal::CaptureStdout();
+    auto m = AxLoadGLTFModel(path.string());
+    std::string out = ::testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(m) << out;
+    EXPECT_EQ(out, "Reading binary glTF\n");
+    ASSERT_EQ(m->nodes.size(), 1u);
+    EXPECT_EQ(m->nodes[0]->vertices.size(), 3u);
+    EXPECT_EQ(m->nodes[0]->faces.size(), 1u);
+    // Cut short anywhere, it fails without reading past the end.
+    for (size_t cut : {size_t(0), size_t(11), size_t(20), glb.size() / 2, glb.size() - 4}) {
+        WriteFile(path, glb.substr(0, cut));
+        ::testing::internal::CaptureStdout();
+        EXPECT_FALSE(AxLoadGLTFModel(path.string())) << cut;
+        out = ::testing::internal::GetCapturedStdout();
+        EXPECT_NE(out.find("Failed to parse glTF"), std::string::npos) << cut;
+    }
+}
+
 TEST_F(GLTFModelTest, BrokenFilesFailCleanly) {
     const auto dir = TempDir();
     ::testing::internal::CaptureStdout();

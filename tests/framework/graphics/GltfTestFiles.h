@@ -51,6 +51,30 @@ public:
                 {{{"byteLength", bytes.size()}, {"uri", "data:application/octet-stream;base64," + Base64(bytes)}}});
         return out.dump(1);
     }
+    // The same model as a binary file: JSON chunk, then the buffer as BIN chunk.
+    std::string Binary() {
+        nlohmann::json out = doc;
+        out["asset"] = {{"version", "2.0"}};
+        std::vector<uint8_t> bin = bytes;
+        while (bin.size() % 4) bin.push_back(0);
+        if (!bin.empty()) out["buffers"] = nlohmann::json::array({{{"byteLength", bytes.size()}}});
+        std::string json = out.dump();
+        while (json.size() % 4) json += ' ';
+        std::string glb;
+        auto u32 = [&glb](uint32_t v) { glb.append(reinterpret_cast<const char*>(&v), 4); };
+        u32(0x46546C67);
+        u32(2);
+        u32(static_cast<uint32_t>(12 + 8 + json.size() + (bin.empty() ? 0 : 8 + bin.size())));
+        u32(static_cast<uint32_t>(json.size()));
+        u32(0x4E4F534A);
+        glb += json;
+        if (!bin.empty()) {
+            u32(static_cast<uint32_t>(bin.size()));
+            u32(0x004E4942);
+            glb.append(reinterpret_cast<const char*>(bin.data()), bin.size());
+        }
+        return glb;
+    }
     static std::string Base64(const std::vector<uint8_t>& data) {
         static const char* table = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
         std::string out;
