@@ -281,3 +281,32 @@ TEST_F(ShaderTest, SubmitOffDrawsNothingButKeepsConstants) {
     d.SetSubmitEnabled(true);
     EXPECT_TRUE(Near(Pixel(32, 32), 0, 0, 255, 0)) << Pixel(32, 32);
 }
+
+TEST_F(ShaderTest, EffectProgramDrawsTexturedVertexColouredQuads) {
+    AxShaderManager& s = AxShaderManager::GetInstance();
+    AxDirect3D& d = AxDirect3D::GetInstance();
+    s.cb7Camera.Write();
+    s.effectShader.SetToDevice();
+    s.effectShader.cb0.data.g_mW = Matrix::CreateTranslation(0.5f, 0, 0);
+    s.effectShader.cb0.dirty = true;
+    s.effectShader.cb0.Write();
+    d.SetShaderResource(0, d.whiteTex->srv);
+    // A strip left half red-ish, alpha 0.5 over the blue clear.
+    const AxEffectVertex strip[4] = {
+        {{-0.5f, -0.5f, 0}, {0, 1}, {1, 0, 0, 0.5f}},
+        {{-0.5f, 0.5f, 0}, {0, 0}, {1, 0, 0, 0.5f}},
+        {{0.5f, -0.5f, 0}, {1, 1}, {1, 0, 0, 0.5f}},
+        {{0.5f, 0.5f, 0}, {1, 0}, {1, 0, 0, 0.5f}},
+    };
+    d.DrawVertexBuffer(AxTopology::TriangleStrip, 4, strip, sizeof(AxEffectVertex));
+    // Centred at x = 0.5: pixels 32 to 43 across; the fragment is blended, not lit or fogged.
+    EXPECT_TRUE(Near(Pixel(38, 32), 128, 0, 128, 2)) << Pixel(38, 32);
+    EXPECT_TRUE(Near(Pixel(28, 32), 0, 0, 255, 0)) << Pixel(28, 32);
+    // Alpha at or below the threshold is discarded.
+    s.effectShader.cb0.data.g_AlphaTestThreshold = 0.5f;
+    s.effectShader.cb0.data.g_mW = Matrix::CreateTranslation(-0.5f, 0, 0);
+    s.effectShader.cb0.dirty = true;
+    s.effectShader.cb0.Write();
+    d.DrawVertexBuffer(AxTopology::TriangleStrip, 4, strip, sizeof(AxEffectVertex));
+    EXPECT_TRUE(Near(Pixel(26, 32), 0, 0, 255, 0)) << Pixel(26, 32);
+}
