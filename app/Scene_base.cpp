@@ -3,7 +3,7 @@
 #include "app/FrameStats.h"
 #include "framework/audio/AxSoundEffect.h"
 #include "framework/graphics/AxDirect3D.h"
-#include "framework/graphics/AxResourceCache.h"
+#include "framework/graphics/AxTextureCache.h"
 
 Scene_base::Scene_base() {
     textureCache = new AxTextureCache;

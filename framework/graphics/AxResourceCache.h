@@ -1,10 +1,36 @@
 #pragma once
-// Stand-in until the caches land: every lookup misses.
+// Loads each path once and hands out the same object for it from then on,
+// failed loads included (no retry). The cache owns everything it hands out;
+// pointers stay valid until it is destroyed. Paths are compared byte-wise.
+
+#include <map>
 #include <string>
 
-class AxTexture;
-
-class AxTextureCache {
+template <class T>
+class AxResourceCache {
 public:
-    AxTexture* GetTexture(const std::string& /*path*/) { return nullptr; }
+    AxResourceCache() = default;
+    AxResourceCache(const AxResourceCache&) = delete;
+    AxResourceCache& operator=(const AxResourceCache&) = delete;
+    ~AxResourceCache() { Clear(); }
+
+    // Destroys every object, in key order.
+    void Clear() {
+        for (auto& [path, object] : entries) delete object;
+        entries.clear();
+    }
+    size_t Size() const { return entries.size(); }
+
+protected:
+    template <class LoadFn>
+    T* Get(const std::string& path, LoadFn load) {
+        const auto it = entries.find(path);
+        if (it != entries.end()) return it->second;
+        T* object = new T;
+        load(*object, path);
+        entries.emplace(path, object);
+        return object;
+    }
+
+    std::map<std::string, T*> entries;
 };

@@ -1,0 +1,212 @@
+#include "framework/graphics/AxModelShader.h"
+
+#include "framework/graphics/AxModel.h"
+
+#include <epoxy/gl.h>
+
+#include <string>
+
+const char* const kAxCameraBlockGlsl = R"(
+layout(std140, row_major) uniform cbCamera {
+    mat4 g_mV;
+    mat4 g_mP;
+    vec3 g_CamPos;
+    int g_DistanceFogEnable;
+    vec3 g_DistanceFogColor;
+    float g_DistanceFogDensity;
+};
+)";
+
+const char* const kAxLightBlockGlsl = R"(
+struct PointLight {
+    vec3 color;
+    float radius;
+    vec3 pos;
+    float tmp4;
+};
+layout(std140, row_major) uniform cbLight {
+    vec3 g_AmbientLight;
+    vec3 g_DL_Dir;
+    vec3 g_DL_Color;
+    PointLight g_PL[100];
+    int g_PL_Num;
+};
+)";
+
+namespace {
+const char* const kObjectBlock = R"(
+layout(std140, row_major) uniform cbObject {
+    mat4 g_mW;
+    vec2 g_UVOffset;
+    vec2 g_UVTiling;
+    int g_LightEnable;
+    float g_AlphaTestThreshold;
+};
+)";
+
+const char* const kMaterialBlock = R"(
+layout(std140, row_major) uniform cbMaterial {
+    vec4 BaseColor;
+    vec3 Emissive;
+    float Metallic;
+    float Roughness;
+};
+// A zero vector stays zero, so a missing normal lights nothing.
+vec3 SafeNormalize(vec3 v) {
+    float l = length(v);
+    return l > 0.0 ? v / l : vec3(0.0);
+}
+)";
+
+const char* const kVertexMain = R"(
+in vec4 POSITION;
+in vec2 TEXCOORD;
+in vec3 NORMAL;
+in vec4 COLOR;
+out vec2 vUV;
+out vec3 vNormal;
+out vec4 vColor;
+out vec3 vWorldPos;
+void main() {
+    vec4 worldPos = POSITION * g_mW;
+    gl_Position = worldPos * g_mV * g_mP;
+#if REMAP_DEPTH
+    gl_Position.z = 2.0 * gl_Position.z - gl_Position.w;
+#endif
+    vUV = TEXCOORD * g_UVTiling + g_UVOffset;
+    vNormal = SafeNormalize(NORMAL * mat3(g_mW));
+    vColor = COLOR;
+    vWorldPos = worldPos.xyz;
+}
+)";
+
+const char* const kPixelMain = R"(
+uniform sampler2D g_baseTex;
+uniform sampler2D g_emissiveTex;
+uniform sampler2D g_mrTex;
+in vec2 vUV;
+in vec3 vNormal;
+in vec4 vColor;
+in vec3 vWorldPos;
+out vec4 SV_Target0;
+const float PI = 3.14159265;
+void main() {
+    vec4 albedo = texture(g_baseTex, vUV) * BaseColor * vColor;
+    if (g_AlphaTestThreshold >= albedo.a) discard;
+    vec3 toCam = g_CamPos - vWorldPos;
+    float dist = length(toCam);
+    vec3 color;
+    if (g_LightEnable == 0) {
+        color = albedo.rgb * BaseColor.a;
+    } else {
+        vec3 V = dist > 0.0 ? toCam / dist : vec3(0.0);
+        vec3 N = SafeNormalize(vNormal);
+        vec4 mr = texture(g_mrTex, vUV);
+        float metallic = mr.b * Metallic;
+        float roughness = mr.g * Roughness;
+        vec3 diffuseColor = albedo.rgb * (1.0 - metallic);
+        vec3 F0 = vec3(0.04) + metallic * (albedo.rgb - vec3(0.04));
+        float specPower = exp2(13.0 * (1.0 - roughness));
+        float specNorm = (specPower + 2.0) / (2.0 * PI);
+
+        vec3 L = -g_DL_Dir;
+        vec3 diffuse = clamp(dot(N, L), 0.0, 1.0) / PI * g_DL_Color * diffuseColor;
+        vec3 H = SafeNormalize(V + L);
+        vec3 specular = pow(clamp(dot(N, H), 0.0, 1.0), specPower) * specNorm * g_DL_Color * F0;
+        int count = min(g_PL_Num, 100);
+        for (int i = 0; i < count; ++i) {
+            vec3 Lvec = g_PL[i].pos - vWorldPos;
+            float d = length(Lvec);
+            if (d < g_PL[i].radius) {
+                vec3 Lp = Lvec / d;
+                float atten = clamp(1.0 - d / g_PL[i].radius, 0.0, 1.0);
+                diffuse += clamp(dot(N, Lp), 0.0, 1.0) / PI * atten * g_PL[i].color * diffuseColor;
+                vec3 Hp = SafeNormalize(V + Lp);
+                specular += pow(clamp(dot(N, Hp), 0.0, 1.0), specPower) * specNorm * atten * g_PL[i].color * F0;
+            }
+        }
+        vec3 ambient = albedo.rgb * g_AmbientLight;
+        vec3 emissive = texture(g_emissiveTex, vUV).rgb * Emissive;
+        color = (diffuse + specular + ambient + emissive) * BaseColor.a;
+    }
+    if (g_DistanceFogEnable != 0) {
+        float f = min(exp(-dist * g_DistanceFogDensity), 1.0);
+        color = g_DistanceFogColor + f * (color - g_DistanceFogColor);
+    }
+    SV_Target0 = vec4(color, albedo.a);
+}
+)";
+}  // namespace
+
+bool AxModelShader::Init() {
+    Release();
+    inputLayout = {
+        {"POSITION", 3, GL_FLOAT, false, 0},
+        {"TEXCOORD", 2, GL_FLOAT, false, 12},
+        {"NORMAL", 3, GL_FLOAT, false, 20},
+        {"COLOR", 4, GL_UNSIGNED_BYTE, true, 32},
+    };
+    const std::string common = std::string(kObjectBlock) + kAxCameraBlockGlsl + kMaterialBlock;
+    const std::string vs = common + kVertexMain;
+    const std::string fs = common + kAxLightBlockGlsl + kPixelMain;
+    if (!program.Build(vs.c_str(), fs.c_str(), inputLayout,
+                       {{"cbObject", 0}, {"cbMaterial", 1}, {"cbCamera", 7}, {"cbLight", 8}},
+                       {{"g_baseTex", 0}, {"g_emissiveTex", 1}, {"g_mrTex", 2}})) {
+        Release();
+        return false;
+    }
+    if (!cb0.Create() || !cb1.Create()) {
+        Release();
+        return false;
+    }
+    return true;
+}
+
+void AxModelShader::Release() {
+    program.Release();
+    cb0.Release();
+    cb1.Release();
+}
+
+void AxModelShader::SetToDevice() {
+    AxDirect3D& device = AxDirect3D::GetInstance();
+    device.SetProgram(program.program);
+    device.SetInputLayout(&inputLayout);
+    device.SetConstantBuffer(0, &cb0.buffer);
+    device.SetConstantBuffer(1, &cb1.buffer);
+}
+
+void AxModelShader::DrawModel(const AxModel* model, const std::vector<Matrix>* nodeTransforms) {
+    if (!model || model->nodes.empty()) return;
+    AxDirect3D& device = AxDirect3D::GetInstance();
+    for (size_t i = 0; i < model->nodes.size(); ++i) {
+        const AxModelNode& node = model->nodes[i];
+        if (!node.mesh) continue;
+        node.mesh->SetToDevice();
+        const Matrix& nodeMatrix =
+            nodeTransforms && i < nodeTransforms->size() ? (*nodeTransforms)[i] : node.transform;
+        cb0.data.g_mW = nodeMatrix * worldMatrix;
+        cb0.dirty = true;
+        cb0.Write();
+        for (size_t j = 0; j < node.mesh->subsets.size(); ++j) {
+            const AxMeshSubset& subset = node.mesh->subsets[j];
+            if (subset.faceCount == 0) continue;
+            if (subset.materialNo != -1) {
+                // A material number the model does not have would read past its list.
+                if (subset.materialNo < 0 || static_cast<size_t>(subset.materialNo) >= model->materials.size())
+                    continue;
+                const AxMaterial& m = model->materials[static_cast<size_t>(subset.materialNo)];
+                cb1.data.BaseColor = Vector4(m.baseColor[0], m.baseColor[1], m.baseColor[2], m.baseColor[3]);
+                cb1.data.Emissive = Vector3(m.emissive[0], m.emissive[1], m.emissive[2]);
+                cb1.data.Metallic = m.metallic;
+                cb1.data.Roughness = m.roughness;
+                cb1.dirty = true;
+                cb1.Write();
+                device.SetShaderResource(0, m.baseColorTex ? m.baseColorTex->srv : nullptr);
+                device.SetShaderResource(1, m.emissiveTex ? m.emissiveTex->srv : nullptr);
+                device.SetShaderResource(2, m.metallicRoughnessTex ? m.metallicRoughnessTex->srv : nullptr);
+            }
+            node.mesh->DrawSubset(static_cast<int>(j));
+        }
+    }
+}

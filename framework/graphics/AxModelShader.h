@@ -1,0 +1,53 @@
+#pragma once
+// Draws AxModels: per node the world matrix, per subset the material and its
+// three textures, lit by the shared camera and light buffers.
+
+#include "framework/Math.h"
+#include "framework/graphics/AxConstantBuffer.h"
+#include "framework/graphics/AxShaderProgram.h"
+
+#include <cstddef>
+#include <vector>
+
+class AxModel;
+
+struct cbObject {
+    Matrix g_mW;
+    Vector2 g_UVOffset{0.0f, 0.0f};
+    Vector2 g_UVTiling{1.0f, 1.0f};
+    int g_LightEnable = 1;
+    float g_AlphaTestThreshold = 0.0f;
+    float pad[2] = {0, 0};
+};
+static_assert(sizeof(cbObject) == 96 && offsetof(cbObject, g_UVOffset) == 64 && offsetof(cbObject, g_UVTiling) == 72 &&
+              offsetof(cbObject, g_LightEnable) == 80 && offsetof(cbObject, g_AlphaTestThreshold) == 84);
+
+struct cbMaterial {
+    Vector4 BaseColor;
+    Vector3 Emissive;
+    float Metallic = 0.0f;
+    float Roughness = 0.0f;
+    float pad[3] = {0, 0, 0};
+};
+static_assert(sizeof(cbMaterial) == 48 && offsetof(cbMaterial, Emissive) == 16 && offsetof(cbMaterial, Metallic) == 28 &&
+              offsetof(cbMaterial, Roughness) == 32);
+
+class AxModelShader {
+public:
+    bool Init();
+    void Release();
+    // Program, vertex layout and the object/material buffers (slots 0 and 1).
+    void SetToDevice();
+    // nodeTransforms, when given, replaces the transforms of the first nodes.
+    void DrawModel(const AxModel* model, const std::vector<Matrix>* nodeTransforms = nullptr);
+
+    AxShaderProgram program;
+    AxInputLayout inputLayout;
+    Matrix worldMatrix;
+    AxConstantBuffer<cbObject> cb0;
+    AxConstantBuffer<cbMaterial> cb1;
+};
+
+// GLSL declarations of the shared camera and light blocks.
+extern const char* const kAxCameraBlockGlsl;
+extern const char* const kAxLightBlockGlsl;
