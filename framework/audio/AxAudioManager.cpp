@@ -7,6 +7,7 @@
 #include <AL/al.h>
 #include <AL/alc.h>
 #include <AL/alext.h>
+#include <AL/efx.h>
 
 #include <cmath>
 #include <cstring>
@@ -34,10 +35,16 @@ struct AxAudioManager::Engine {
     int rate = 0;
     uint32_t lastMs = 0;
     std::vector<float> scratch;
+    ALuint reverbSlot = 0;
+    ALuint reverbEffect = 0;
 
     ~Engine() {
         if (context) {
-            if (alcGetCurrentContext() == context) alcMakeContextCurrent(nullptr);
+            if (alcGetCurrentContext() == context) {
+                if (reverbSlot) alDeleteAuxiliaryEffectSlots(1, &reverbSlot);
+                if (reverbEffect) alDeleteEffects(1, &reverbEffect);
+                alcMakeContextCurrent(nullptr);
+            }
             alcDestroyContext(context);
         }
         if (device) alcCloseDevice(device);
@@ -76,6 +83,41 @@ struct AxAudioManager::Engine {
         return true;
     }
 
+    // The engine's default reverb: the I3DL2 default room, whose reflections
+    // and tail sit 100 dB down, so positional sounds carry it without it
+    // being heard. Made only when the device offers effects.
+    void MakeReverb() {
+        if (!alcIsExtensionPresent(device, "ALC_EXT_EFX")) return;
+        alGetError();
+        alGenEffects(1, &reverbEffect);
+        if (alGetError() != AL_NO_ERROR) {
+            reverbEffect = 0;
+            return;
+        }
+        alEffecti(reverbEffect, AL_EFFECT_TYPE, AL_EFFECT_REVERB);
+        const float silentRoom = 1e-5f;  // -10000 mB
+        alEffectf(reverbEffect, AL_REVERB_DENSITY, 1.0f);
+        alEffectf(reverbEffect, AL_REVERB_DIFFUSION, 1.0f);
+        alEffectf(reverbEffect, AL_REVERB_GAIN, silentRoom);
+        alEffectf(reverbEffect, AL_REVERB_GAINHF, 1.0f);
+        alEffectf(reverbEffect, AL_REVERB_DECAY_TIME, 1.0f);
+        alEffectf(reverbEffect, AL_REVERB_DECAY_HFRATIO, 0.5f);
+        alEffectf(reverbEffect, AL_REVERB_REFLECTIONS_GAIN, silentRoom);
+        alEffectf(reverbEffect, AL_REVERB_REFLECTIONS_DELAY, 0.020f);
+        alEffectf(reverbEffect, AL_REVERB_LATE_REVERB_GAIN, silentRoom);
+        alEffectf(reverbEffect, AL_REVERB_LATE_REVERB_DELAY, 0.040f);
+        alEffectf(reverbEffect, AL_REVERB_ROOM_ROLLOFF_FACTOR, 0.0f);
+        alGenAuxiliaryEffectSlots(1, &reverbSlot);
+        if (alGetError() != AL_NO_ERROR) {
+            reverbSlot = 0;
+            alDeleteEffects(1, &reverbEffect);
+            reverbEffect = 0;
+            return;
+        }
+        alAuxiliaryEffectSloti(reverbSlot, AL_EFFECTSLOT_EFFECT, static_cast<ALint>(reverbEffect));
+        alGetError();
+    }
+
     bool Close() {
         if (device) alcCloseDevice(device);
         device = nullptr;
@@ -102,6 +144,7 @@ bool AxAudioManager::Init() {
     if (!alcMakeContextCurrent(engine->context)) return false;
     alDistanceModel(AL_INVERSE_DISTANCE_CLAMPED);
     alDopplerFactor(0.0f);
+    engine->MakeReverb();
     engine->lastMs = Platform().Milliseconds();
     audioEngine = std::move(engine);
     g_currentGeneration = ++g_lastGeneration;
@@ -143,6 +186,8 @@ void AxAudioManager::AddPlayList(const std::shared_ptr<AxSoundInstance>& instanc
 }
 
 bool AxAudioManager::IsSilent() const { return audioEngine && audioEngine->loopback; }
+
+unsigned int AxAudioManager::ReverbSlot() const { return audioEngine ? audioEngine->reverbSlot : 0; }
 
 int AxAudioManager::SampleRate() const { return audioEngine ? audioEngine->rate : 0; }
 

@@ -57,6 +57,8 @@ public:
     // True when running on the loopback device (no audible output).
     bool IsSilent() const;
     int SampleRate() const;
+    // The effect slot positional voices send to; 0 without reverb.
+    unsigned int ReverbSlot() const;
     // Mixes frames stereo frames of the silent engine into out (interleaved
     // left, right; out must hold 2 * frames floats). False with a real device
     // or without an engine.

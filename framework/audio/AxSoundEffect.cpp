@@ -5,6 +5,8 @@
 #include "framework/platform/WavDecoder.h"
 
 #include <AL/al.h>
+#define AL_ALEXT_PROTOTYPES
+#include <AL/efx.h>
 
 #include <limits>
 
@@ -84,6 +86,8 @@ std::shared_ptr<AxSoundInstance> AxSoundEffect::CreateInstance(bool use3D) {
         alSourcei(source, AL_SOURCE_RELATIVE, AL_FALSE);
         alSourcef(source, AL_ROLLOFF_FACTOR, 1.0f);
         alSourcef(source, AL_MAX_DISTANCE, std::numeric_limits<float>::max());
+        if (const ALuint slot = AxAudioManager::GetInstance().ReverbSlot())
+            alSource3i(source, AL_AUXILIARY_SEND_FILTER, static_cast<ALint>(slot), 0, AL_FILTER_NULL);
     } else {
         // Riding on the listener: centred and never attenuated.
         alSourcei(source, AL_SOURCE_RELATIVE, AL_TRUE);

@@ -2,6 +2,7 @@
 
 #include <SDL2/SDL.h>
 
+#include <cstdio>
 #include <limits>
 
 namespace {
@@ -52,9 +53,20 @@ bool Decode(SDL_RWops* rw, int maxChannels, DecodedWav& out) {
 }  // namespace
 
 bool DecodeWavFile(const std::string& path, int maxChannels, DecodedWav& out) {
-    if (maxChannels < 1) maxChannels = 1;
-    if (maxChannels > 2) maxChannels = 2;
-    return Decode(SDL_RWFromFile(path.c_str(), "rb"), maxChannels, out);
+    out = DecodedWav{};
+    // Read here rather than through SDL's file layer, so a missing file never
+    // touches SDL's error state.
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return false;
+    std::vector<uint8_t> bytes;
+    uint8_t chunk[65536];
+    size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0 && bytes.size() <= kMaxDataBytes)
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    const bool readError = std::ferror(file) != 0;
+    std::fclose(file);
+    if (readError || bytes.empty() || bytes.size() > kMaxDataBytes) return false;
+    return DecodeWavMemory(bytes.data(), bytes.size(), maxChannels, out);
 }
 
 bool DecodeWavMemory(const void* data, size_t size, int maxChannels, DecodedWav& out) {

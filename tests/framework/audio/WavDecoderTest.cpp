@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 
 using namespace wavtest;
@@ -30,6 +31,26 @@ TEST(WavDecoder, EveryPcmAndFloatWidthGivesTheSameSixteenBitFrames) {
         for (size_t i = 0; i < ramp.size(); ++i)
             EXPECT_NEAR(wav.samples[i], ramp[i] * 32767.0f, c.tolerance + 1) << static_cast<int>(c.encoding) << " at " << i;
     }
+}
+
+TEST(WavDecoder, ImaAdpcmDecodesCloseToTheOriginal) {
+    // 505 frames per 256-byte block; ten whole blocks.
+    const std::vector<float> sine = Sine(440, 5050.0 / 22050.0, 22050, 0.5f);
+    const std::vector<uint8_t> bytes = MakeImaAdpcmWav(sine, 22050);
+    DecodedWav wav;
+    ASSERT_TRUE(DecodeWavMemory(bytes.data(), bytes.size(), 2, wav));
+    EXPECT_EQ(wav.channels, 1);
+    EXPECT_EQ(wav.rate, 22050);
+    ASSERT_EQ(wav.Frames(), sine.size());
+    // ADPCM is lossy and needs a few samples to find its step size, but then
+    // follows the wave.
+    double error = 0.0;
+    size_t worst = 0;
+    for (size_t i = 20; i < sine.size(); ++i) {
+        const double e = std::fabs(wav.samples[i] - sine[i] * 32767.0);
+        if (e > error) error = e, worst = i;
+    }
+    EXPECT_LT(error, 1500.0) << "at " << worst;
 }
 
 TEST(WavDecoder, StereoStaysStereoOrMixesDownToMono) {
