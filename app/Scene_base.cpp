@@ -2,7 +2,6 @@
 
 #include "app/FrameStats.h"
 #include "framework/audio/AxSoundEffect.h"
-#include "framework/audio/AxSoundInstance.h"
 #include "framework/graphics/AxDirect3D.h"
 #include "framework/graphics/AxResourceCache.h"
 
@@ -13,7 +12,7 @@ Scene_base::Scene_base() {
     pressSound = std::make_shared<AxSoundEffect>();
     pressSound->Load("Data/Sound/press.wav");
     pressInst = pressSound->CreateInstance(false);
-    pressInst->SetVolume(2.0f);
+    if (pressInst) pressInst->SetVolume(2.0f);
 }
 
 Scene_base::~Scene_base() {

@@ -1,12 +1,12 @@
 #pragma once
 // One loaded sound file, shared by the instances that play it.
 
+#include "framework/audio/AxSoundInstance.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
-
-class AxSoundInstance;
 
 // Decoded wave data in the mixer. Instances share it with their sound, so a
 // sound reloaded while its old instances still play keeps the old data alive
