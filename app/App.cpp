@@ -95,6 +95,7 @@ int App::Run() {
         ~RestorePlatform() { SetPlatform(nullptr); }
     } restorePlatform;
 
+    AxAudioManager::GetInstance().SetFixedStep(options.fixedClock);
     if (!Init(kWindowWidth, kWindowHeight)) return 1;
 
     FramePacer pacer(platform, maxFps);

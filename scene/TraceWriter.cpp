@@ -1,6 +1,7 @@
 #include "scene/TraceWriter.h"
 
 #include "app/Scene_base.h"
+#include "framework/audio/AxAudioManager.h"
 #include "scene/Game.h"
 
 bool TraceWriter::Open(const std::string& path) {
@@ -28,6 +29,14 @@ void TraceWriter::BuildFrame(JsonLine& line, long long frame, uint32_t ms, const
     line.Integer("frame", frame).Integer("ms", ms);
     if (scene) {
         line.Bool("fadeOut", scene->fadeOut).Number("fadeAlpha", scene->fadeAlpha);
+        // What the audio manager recorded since this frame's Update.
+        line.BeginArray("sounds");
+        for (const AxSoundPlayRecord& play : AxAudioManager::GetInstance().GetFramePlays()) {
+            line.BeginObject().String("file", play.file).Bool("3d", play.is3D);
+            if (play.is3D) line.Vec3("pos", play.pos.x, play.pos.y, play.pos.z);
+            line.EndObject();
+        }
+        line.EndArray();
     }
     line.EndObject();
 }

@@ -1,0 +1,80 @@
+#include "framework/platform/WavDecoder.h"
+
+#include <SDL2/SDL.h>
+
+#include <cstdio>
+#include <limits>
+
+namespace {
+// Far beyond any sound of the game (about 45 minutes of 48 kHz stereo); a
+// header claiming more is not worth the memory.
+constexpr Uint32 kMaxDataBytes = 512u * 1024u * 1024u;
+
+bool Decode(SDL_RWops* rw, int maxChannels, DecodedWav& out) {
+    out = DecodedWav{};
+    if (!rw) return false;
+    // A cut-off file is an error, not a shorter sound.
+    SDL_SetHint(SDL_HINT_WAVE_TRUNCATION, "strict");
+
+    SDL_AudioSpec spec{};
+    Uint8* data = nullptr;
+    Uint32 length = 0;
+    if (!SDL_LoadWAV_RW(rw, 1, &spec, &data, &length)) return false;
+
+    bool ok = false;
+    const int outChannels = spec.channels < maxChannels ? spec.channels : maxChannels;
+    const int frameBytes = SDL_AUDIO_BITSIZE(spec.format) / 8 * spec.channels;
+    if (spec.channels > 0 && outChannels > 0 && spec.freq > 0 && frameBytes > 0 && length >= static_cast<Uint32>(frameBytes) &&
+        length <= kMaxDataBytes) {
+        const Uint32 usable = length - length % static_cast<Uint32>(frameBytes);
+        if (SDL_AudioStream* stream =
+                SDL_NewAudioStream(spec.format, spec.channels, spec.freq, AUDIO_S16SYS, outChannels, spec.freq)) {
+            if (SDL_AudioStreamPut(stream, data, static_cast<int>(usable)) == 0 && SDL_AudioStreamFlush(stream) == 0) {
+                const int available = SDL_AudioStreamAvailable(stream);
+                if (available > 0) {
+                    out.samples.resize(static_cast<size_t>(available) / sizeof(int16_t));
+                    const int got = SDL_AudioStreamGet(stream, out.samples.data(), available);
+                    if (got > 0) {
+                        out.samples.resize(static_cast<size_t>(got) / sizeof(int16_t));
+                        out.samples.resize(out.samples.size() - out.samples.size() % static_cast<size_t>(outChannels));
+                        out.channels = outChannels;
+                        out.rate = spec.freq;
+                        ok = !out.samples.empty();
+                    }
+                }
+            }
+            SDL_FreeAudioStream(stream);
+        }
+    }
+    SDL_FreeWAV(data);
+    if (!ok) out = DecodedWav{};
+    return ok;
+}
+}  // namespace
+
+bool DecodeWavFile(const std::string& path, int maxChannels, DecodedWav& out) {
+    out = DecodedWav{};
+    // Read here rather than through SDL's file layer, so a missing file never
+    // touches SDL's error state.
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return false;
+    std::vector<uint8_t> bytes;
+    uint8_t chunk[65536];
+    size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0 && bytes.size() <= kMaxDataBytes)
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    const bool readError = std::ferror(file) != 0;
+    std::fclose(file);
+    if (readError || bytes.empty() || bytes.size() > kMaxDataBytes) return false;
+    return DecodeWavMemory(bytes.data(), bytes.size(), maxChannels, out);
+}
+
+bool DecodeWavMemory(const void* data, size_t size, int maxChannels, DecodedWav& out) {
+    if (maxChannels < 1) maxChannels = 1;
+    if (maxChannels > 2) maxChannels = 2;
+    if (!data || size == 0 || size > static_cast<size_t>(std::numeric_limits<int>::max())) {
+        out = DecodedWav{};
+        return false;
+    }
+    return Decode(SDL_RWFromConstMem(data, static_cast<int>(size)), maxChannels, out);
+}
