@@ -3,6 +3,8 @@
 #include "../../framework/graphics/GraphicsTestSupport.h"
 #include "framework/graphics/AxModel.h"
 #include "framework/graphics/AxModelCache.h"
+#include "framework/audio/AxAudioManager.h"
+#include "framework/audio/AxSoundEffect.h"
 #include "framework/graphics/AxTexture.h"
 
 #include <gtest/gtest.h>
@@ -40,6 +42,21 @@ const char* const kTextures[] = {
     "Data/Texture/sg.png",         "Data/Texture/Number.png",     "Data/Texture/Rank/rank1.png",
     "Data/Texture/Rank/rank2.png", "Data/Texture/Rank/rank3.png", "Data/Texture/black.png",
     "Data/Texture/WhiteSmoke.png", "Data/Texture/SandSmoke.png",  "Data/Texture/shadow.png",
+};
+
+// Sounds that also play positionally must be mono.
+const struct { const char* path; bool positional; } kSounds[] = {
+    {"Data/Sound/press.wav", false},       {"Data/Sound/bikehit.wav", true},
+    {"Data/Sound/BGM.wav", false},         {"Data/Sound/Title.WAV", false},
+    {"Data/Sound/count.wav", false},       {"Data/Sound/goal.wav", false},
+    {"Data/Sound/lap1.wav", false},        {"Data/Sound/rankUp.wav", false},
+    {"Data/Sound/rankDown.wav", false},    {"Data/Sound/dash.wav", true},
+    {"Data/Sound/dart.wav", true},         {"Data/Sound/excavator.wav", true},
+    {"Data/Sound/Wall/wallhit.wav", true}, {"Data/Sound/Wall/movewall.wav", true},
+    {"Data/Sound/Wall/wallswitch.wav", true}, {"Data/Sound/Box/boxhit.wav", true},
+    {"Data/Sound/Box/boxfall.wav", true},  {"Data/Sound/Box/boxswitch.wav", true},
+    {"Data/Sound/Engine/low00.WAV", true}, {"Data/Sound/Engine/low01.WAV", true},
+    {"Data/Sound/Engine/low02.WAV", true},
 };
 
 class GameLoaders : public GraphicsTest {};
@@ -84,4 +101,23 @@ TEST_F(GameLoaders, EveryTextureLoadsAtItsSize) {
     ASSERT_TRUE(black.Load("Data/Texture/black.png"));
     EXPECT_EQ(black.desc.Width, 1280u);
     EXPECT_EQ(black.desc.Height, 720u);
+}
+
+TEST(GameSounds, EverySoundLoadsAndPositionalOnesAreMono) {
+    SetHeadless(true);
+    AxAudioManager& audio = AxAudioManager::GetInstance();
+    ASSERT_TRUE(audio.Init());
+    for (const auto& sound : kSounds) {
+        SCOPED_TRACE(sound.path);
+        auto effect = std::make_shared<AxSoundEffect>();
+        ASSERT_TRUE(effect->Load(sound.path));
+        EXPECT_GT(effect->Duration(), 0.1);
+        if (sound.positional) {
+            EXPECT_EQ(effect->Channels(), 1);
+        }
+        auto instance = effect->CreateInstance(sound.positional);
+        ASSERT_NE(instance, nullptr);
+        EXPECT_TRUE(instance->HasVoice());
+    }
+    audio.Release();
 }
