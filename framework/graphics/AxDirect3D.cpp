@@ -4,8 +4,6 @@
 
 #include <epoxy/gl.h>
 
-#include <dlfcn.h>
-#include <link.h>
 
 #include <algorithm>
 #include <cfloat>
@@ -22,18 +20,6 @@ GLenum GlTopology(AxTopology t) {
     case AxTopology::TriangleStrip: return GL_TRIANGLE_STRIP;
     default: return GL_TRIANGLES;
     }
-}
-// Keeps the loaded GL drivers mapped for the life of the process. Unloading
-// one with its last context saves nothing at exit, and leak reports could no
-// longer name the driver behind its own allocations.
-void PinGLDrivers() {
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void*) {
-            const char* name = info->dlpi_name;
-            if (name && std::strstr(name, "_dri.so")) dlopen(name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-            return 0;
-        },
-        nullptr);
 }
 }  // namespace
 
@@ -61,7 +47,6 @@ bool AxDirect3D::Init(void* hWnd, int w, int h, bool /*debugDevice*/, std::strin
     }
     g_context = context;
     window = hWnd;
-    PinGLDrivers();
     if (w <= 0 || h <= 0) {
         errorMessage = "スワップチェイン作成失敗";
         Release();
