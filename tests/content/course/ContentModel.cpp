@@ -1,59 +1,9 @@
 #include "ContentModel.h"
 
-#include <tiny_gltf.h>
+#include "framework/graphics/AxGLTFModel.h"
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
-
-namespace {
-
-// Reads float or unsigned components of an accessor, tightly packed, with bounds checks.
-bool ReadAccessor(const tinygltf::Model& m, int index, int components, std::vector<double>& out) {
-    if (index < 0 || size_t(index) >= m.accessors.size()) return false;
-    const auto& acc = m.accessors[size_t(index)];
-    if (acc.bufferView < 0 || size_t(acc.bufferView) >= m.bufferViews.size()) return false;
-    const auto& view = m.bufferViews[size_t(acc.bufferView)];
-    if (view.buffer < 0 || size_t(view.buffer) >= m.buffers.size()) return false;
-    const auto& data = m.buffers[size_t(view.buffer)].data;
-    const int size = tinygltf::GetComponentSizeInBytes(uint32_t(acc.componentType));
-    if (size <= 0) return false;
-    const size_t start = view.byteOffset + acc.byteOffset;
-    const size_t bytes = acc.count * size_t(components) * size_t(size);
-    if (start + bytes > data.size()) return false;
-    out.resize(acc.count * size_t(components));
-    for (size_t i = 0; i < out.size(); ++i) {
-        const unsigned char* p = &data[start + i * size_t(size)];
-        switch (acc.componentType) {
-        case TINYGLTF_COMPONENT_TYPE_FLOAT: { float f; std::memcpy(&f, p, 4); out[i] = f; break; }
-        case TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT: { uint32_t u; std::memcpy(&u, p, 4); out[i] = u; break; }
-        case TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT: { uint16_t u; std::memcpy(&u, p, 2); out[i] = u; break; }
-        case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE: out[i] = *p; break;
-        default: return false;
-        }
-    }
-    return true;
-}
-
-Matrix NodeTransform(const tinygltf::Node& n) {
-    Matrix s, r, t;
-    if (n.scale.size() >= 3) s = Matrix::CreateScale(float(n.scale[0]), float(n.scale[1]), float(n.scale[2]));
-    if (n.rotation.size() >= 4)
-        r = Matrix::CreateFromQuaternion({float(n.rotation[0]), float(n.rotation[1]), float(n.rotation[2]), float(n.rotation[3])});
-    if (n.translation.size() >= 3)
-        t = Matrix::CreateTranslation(float(n.translation[0]), float(n.translation[1]), float(n.translation[2]));
-    if (n.matrix.size() == 16)
-        for (int i = 0; i < 16; ++i) s.m[i / 4][i % 4] = float(n.matrix[size_t(i)]);
-    Matrix m = s * r * t;
-    m.m[0][2] = -m.m[0][2];
-    m.m[1][2] = -m.m[1][2];
-    m.m[2][0] = -m.m[2][0];
-    m.m[2][1] = -m.m[2][1];
-    m.m[3][2] = -m.m[3][2];
-    return m;
-}
-
-}  // namespace
 
 std::string DataPath(const std::string& relative) { return std::string(VORLAN_BINARY_DIR) + "/Data/" + relative; }
 
@@ -83,47 +33,30 @@ Vector3 ContentModel::Max() const {
     return r;
 }
 
+// Through the game's own first loading stage, so the tests see exactly the
+// triangles the ray queries will see.
 ContentModel LoadContentModel(const std::string& path) {
     ContentModel out;
-    tinygltf::TinyGLTF loader;
-    tinygltf::Model m;
-    std::string err, warn;
-    if (!loader.LoadASCIIFromFile(&m, &err, &warn, path)) {
-        out.error = err.empty() ? "cannot parse " + path : err;
+    const std::shared_ptr<AxGLTFModel> model = AxLoadGLTFModel(path);
+    if (!model) {
+        out.error = "cannot parse " + path;
         return out;
     }
-    for (const auto& img : m.images) out.images.push_back(img.uri);
-    for (const auto& n : m.nodes) {
-        ContentNode node;
-        node.transform = NodeTransform(n);
-        if (n.mesh >= 0 && size_t(n.mesh) < m.meshes.size()) {
-            for (const auto& prim : m.meshes[size_t(n.mesh)].primitives) {
-                if (prim.mode != TINYGLTF_MODE_TRIANGLES) continue;
-                auto pos = prim.attributes.find("POSITION");
-                if (pos == prim.attributes.end()) continue;
-                std::vector<double> p, uv, idx;
-                if (!ReadAccessor(m, pos->second, 3, p) || !ReadAccessor(m, prim.indices, 1, idx)) {
-                    out.error = "bad accessor in " + path;
-                    return out;
-                }
-                auto tc = prim.attributes.find("TEXCOORD_0");
-                if (tc != prim.attributes.end()) ReadAccessor(m, tc->second, 2, uv);
-                const uint32_t base = uint32_t(node.positions.size());
-                for (size_t i = 0; i + 2 < p.size(); i += 3) {
-                    node.positions.push_back({float(p[i]), float(p[i + 1]), -float(p[i + 2])});
-                    const size_t k = i / 3;
-                    node.uvs.push_back(2 * k + 1 < uv.size() ? Vector2{float(uv[2 * k]), float(uv[2 * k + 1])} : Vector2{});
-                }
-                for (size_t i = 0; i + 2 < idx.size(); i += 3) {
-                    const uint32_t a = uint32_t(idx[i]), b = uint32_t(idx[i + 2]), c = uint32_t(idx[i + 1]);
-                    if (a >= p.size() / 3 || b >= p.size() / 3 || c >= p.size() / 3) {
-                        out.error = "index out of range in " + path;
-                        return out;
-                    }
-                    node.faces.insert(node.faces.end(), {base + a, base + b, base + c});
-                }
-            }
+    for (const AxGLTFMaterial& material : model->materials) {
+        for (const std::string* uri : {&material.baseColorTexture, &material.metallicRoughnessTexture,
+                                       &material.emissiveTexture}) {
+            if (!uri->empty() && std::find(out.images.begin(), out.images.end(), *uri) == out.images.end())
+                out.images.push_back(*uri);
         }
+    }
+    for (const auto& source : model->nodes) {
+        ContentNode node;
+        node.transform = source->localTransform;
+        for (const AxMeshVertex& v : source->vertices) {
+            node.positions.push_back(v.position);
+            node.uvs.push_back(v.uv);
+        }
+        for (const AxMeshFace& face : source->faces) node.faces.insert(node.faces.end(), {face.idx[0], face.idx[1], face.idx[2]});
         out.nodes.push_back(std::move(node));
     }
     out.ok = true;

@@ -1,7 +1,6 @@
 #pragma once
-// Reads a generated glTF file with tinygltf and converts it the way the game's
-// loader does (node transform S x R x T, Z mirrored, winding swapped), so the
-// tests see the triangles the game's ray queries will see.
+// A generated glTF file as the game's loader reads it (left-handed, merged by
+// material), in the plain form the content tests work on.
 
 #include "framework/Math.h"
 
