@@ -30,6 +30,7 @@ const char* UsageText() {
            "  --trace FILE        one JSON line of game state after every frame ('-' for stdout)\n"
            "  --screenshot N:FILE save frame N's picture as a PNG (repeatable)\n"
            "  --stats             print timing statistics as one JSON line at exit\n"
+           "  --autopilot         the player's bike holds the throttle and steers itself\n"
            "  --help              show this text\n";
 }
 
@@ -55,6 +56,8 @@ bool ParseCommandLine(int argc, char** argv, RunOptions& options, std::string& e
             options.fixedClock = true;
         } else if (arg == "--stats") {
             options.stats = true;
+        } else if (arg == "--autopilot") {
+            options.autopilot = true;
         } else if (arg == "--help" || arg == "-h") {
             options.help = true;
         } else if (arg == "--frames") {

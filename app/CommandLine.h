@@ -22,6 +22,7 @@ struct RunOptions {
     std::string traceFile;
     std::vector<Screenshot> screenshots;
     bool stats = false;
+    bool autopilot = false;  // the player's bike drives itself
     bool help = false;
 
     bool WantsScreenshot(long long frame) const;

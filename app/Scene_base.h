@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <memory>
 
 class AxTextureCache;
@@ -15,6 +16,9 @@ public:
     virtual void Update() {}
     virtual void Draw() {}
     virtual void Frame();
+    // Called when the game resumes from a pause that lasted ms milliseconds:
+    // clocks that measure play time move their references on by it.
+    virtual void ShiftClock(uint32_t ms) { (void)ms; }
 
     AxTextureCache* textureCache = nullptr;
     AxTexture* fadeTex = nullptr;

@@ -6,6 +6,8 @@
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
+    // The coordinate files write "1.5" whatever the player's locale.
+    std::setlocale(LC_NUMERIC, "C");
     App& app = App::GetInstance();
     std::string error;
     if (!ParseCommandLine(argc, argv, app.options, error)) {
