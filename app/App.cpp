@@ -101,7 +101,13 @@ int App::Run() {
     FramePacer pacer(platform, maxFps);
     pacer.Start();
     const double loadStart = PerfMilliseconds();
-    SceneManager::GetInstance().SetScene(makeScene ? makeScene() : new Game);
+    Scene_base* scene = makeScene ? makeScene() : nullptr;
+    if (!scene) {
+        Game* game = new Game;
+        game->autopilot = options.autopilot;
+        scene = game;
+    }
+    SceneManager::GetInstance().SetScene(scene);
     const double loadMs = PerfMilliseconds() - loadStart;
     std::srand(options.seed ? *options.seed : platform.Milliseconds());
 

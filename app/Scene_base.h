@@ -23,6 +23,8 @@ public:
     AxTextureCache* textureCache = nullptr;
     AxTexture* fadeTex = nullptr;
     bool fadeOut = false;
+    // Set by the application while the game is paused: frames are drawn, not updated.
+    bool paused = false;
     float fadeAlpha = 0.0f;
     std::shared_ptr<AxSoundEffect> pressSound;
     std::shared_ptr<AxSoundInstance> pressInst;

@@ -1,9 +1,92 @@
 #pragma once
-#include "app/Scene_base.h"
+// The race scene: title, race and result are three states of this one object,
+// drawn over the same loaded stage. It owns every stage object and fixes the
+// order they are updated and drawn in.
 
-// The race scene. Until the stage exists it is an empty screen of the shared
-// clear colour.
+#include "app/Scene_base.h"
+#include "scene/Checkpoint.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class AxModelCache;
+class AxTexture;
+class AxSoundEffect;
+class AxSoundInstance;
+class Player;
+class Enemy;
+class ChaseCamera;
+class Course;
+class WallSet;
+class ObstacleManager;
+class DashPanel;
+class Sky;
+class RaceTimer;
+class EngineSound;
+
 class Game : public Scene_base {
 public:
-    Game() = default;
+    Game();
+    ~Game() override;
+
+    void Init();
+    void LoadStage();
+    void ReleaseStage();
+    void Update() override;
+    void Draw() override;
+    void Frame() override;
+    void DrawTitle();
+    void DrawRaceHUD();
+    // Moves the race clock on by time the game spent paused.
+    void ShiftClock(uint32_t ms) override;
+
+    // The rank image for rank 1 to 3; null otherwise.
+    AxTexture* RankTexture(uint32_t rank) const;
+    // The player's lap has reached the finish lap.
+    bool PlayerFinished() const;
+    // The race timer's countdown, 0 without a timer.
+    int Countdown() const;
+
+    std::vector<Checkpoint*> checkpoints;
+    AxModelCache* modelCache = nullptr;
+    Player* player = nullptr;
+    Enemy* enemies[2] = {nullptr, nullptr};
+    bool enemyHit[2] = {false, false};
+    bool enemyHitLatch[2] = {false, false};
+    ChaseCamera* camera = nullptr;
+    Course* course = nullptr;
+    WallSet* walls = nullptr;
+    ObstacleManager* obstacles = nullptr;
+    std::vector<DashPanel*> dashPanels;
+    Sky* sky = nullptr;
+    RaceTimer* raceTimer = nullptr;
+    EngineSound* engineSound = nullptr;
+    int startWait = 60;
+    AxTexture* titleTex = nullptr;
+    AxTexture* pushTex = nullptr;
+    AxTexture* numberTex = nullptr;
+    AxTexture* uiTex = nullptr;
+    AxTexture* signTex = nullptr;
+    AxTexture* rankTex[3] = {nullptr, nullptr, nullptr};
+    float blinkAlpha = 1.0f;
+    bool blinkRising = false;
+    std::shared_ptr<AxSoundEffect> bikeHitSound;
+    std::shared_ptr<AxSoundInstance> bikeHitInst;
+    std::shared_ptr<AxSoundEffect> bgmSound;
+    std::shared_ptr<AxSoundInstance> bgmInst;
+    float bgmVolume = 1.0f;
+    bool bgmStarted = false;
+    std::shared_ptr<AxSoundEffect> titleSound;
+    std::shared_ptr<AxSoundInstance> titleInst;
+    float titleVolume = 0.2f;
+    uint8_t mode = 1;  // 1 title, 0 race (the result screen is the race with the player finished)
+    bool titleBgmStarted = false;
+
+    // Not part of the race rules: the player's bike drives itself (demos,
+    // tests, benchmarks). Set by the application after construction.
+    bool autopilot = false;
+
+    static constexpr size_t kMaxCheckpoints = 59;
+    static constexpr uint32_t kFinishLap = 4;
 };

@@ -57,6 +57,12 @@ JsonLine& JsonLine::Integer(const char* key, long long value) {
     return *this;
 }
 
+JsonLine& JsonLine::Null(const char* key) {
+    Key(key);
+    text += "null";
+    return *this;
+}
+
 JsonLine& JsonLine::Bool(const char* key, bool value) {
     Key(key);
     text += value ? "true" : "false";

@@ -13,6 +13,7 @@ public:
     JsonLine& Number(const char* key, double value);
     JsonLine& Integer(const char* key, long long value);
     JsonLine& Bool(const char* key, bool value);
+    JsonLine& Null(const char* key);
     JsonLine& String(const char* key, const std::string& value);
     // Array elements: pass a null key.
     JsonLine& Vec3(const char* key, float x, float y, float z);

@@ -1,0 +1,341 @@
+#include "scene/Game.h"
+
+#include "app/FrameStats.h"
+#include "bike/Enemy.h"
+#include "bike/EngineSound.h"
+#include "bike/Player.h"
+#include "framework/audio/AxSoundEffect.h"
+#include "framework/graphics/AxModelCache.h"
+#include "framework/graphics/AxShaderManager.h"
+#include "framework/graphics/AxTextureCache.h"
+#include "framework/platform/Platform.h"
+#include "scene/GameSettings.h"
+#include "scene/PointFile.h"
+#include "scene/RaceTimer.h"
+#include "stage/ChaseCamera.h"
+#include "stage/Course.h"
+#include "stage/DashPanel.h"
+#include "stage/ObstacleManager.h"
+#include "stage/Sky.h"
+#include "stage/WallSet.h"
+
+#include <cstdio>
+
+bool enterLatch = false;
+
+namespace {
+constexpr int kStartWait = 60;
+constexpr float kTitleVolume = 0.2f;
+constexpr float kTitleFade = 0.003f;
+constexpr float kFinalLapPitch = 0.3f;
+constexpr float kBlinkStep = 0.01f;
+constexpr float kBlinkLow = 0.3f;
+constexpr float kFadeOutStep = 0.05f;
+constexpr float kFadeInStep = 0.1f;
+constexpr int kLaps = 3;
+
+const AxRect kTitleRect{0, 0, 768, 147};
+const AxRect kTitlePromptRect{0, 0, 570, 46};
+const AxRect kResultPromptRect{0, 46, 570, 46};
+const AxRect kLapLabelRect{0, 168, 414, 84};
+const AxRect kRaceRankLabelRect{0, 84, 230, 84};
+const AxRect kResultRankLabelRect{0, 84, 300, 84};
+const AxRect kTimeLabelRect{0, 0, 438, 84};
+const AxRect kFinishRect{0, 131, 714, 131};
+const AxRect kRankRect{0, 0, 90, 97};
+const AxRect kFullScreenRect{0, 0, 1280, 720};
+
+bool EnterDown() { return Platform().IsKeyDown(Key::Enter); }
+
+AxSpriteShader& Sprite() { return AxShaderManager::GetInstance().spriteShader; }
+
+void SetTransform(const Matrix& transform) {
+    Sprite().cb0.data.g_mTransform = transform;
+    Sprite().cb0.dirty = true;
+}
+
+void DrawAt(const Matrix& transform, AxTexture* texture, const AxRect& rect, float alpha = 1.0f,
+            float pivotX = 0.5f, float pivotY = 0.5f) {
+    SetTransform(transform);
+    const float color[4] = {1.0f, 1.0f, 1.0f, alpha};
+    const float pivot[2] = {pivotX, pivotY};
+    Sprite().DrawTex(texture, 0, 0, rect.width, rect.height, &rect, color, pivot);
+}
+
+Matrix At(float x, float y) { return Matrix::CreateTranslation(x, y, 0.0f); }
+Matrix HalfAt(float x, float y) { return Matrix::CreateScale(0.5f, 0.5f, 1.0f) * At(x, y); }
+}  // namespace
+
+Game::Game() { Init(); }
+
+Game::~Game() {
+    ReleaseStage();
+    for (DashPanel* panel : dashPanels) delete panel;
+    dashPanels.clear();
+    delete sky;
+    sky = nullptr;
+    for (Checkpoint* checkpoint : checkpoints) delete checkpoint;
+    checkpoints.clear();
+    delete modelCache;
+    modelCache = nullptr;
+    titleInst.reset();
+    titleSound.reset();
+    bgmInst.reset();
+    bgmSound.reset();
+    bikeHitInst.reset();
+    bikeHitSound.reset();
+}
+
+void Game::Init() {
+    titleTex = textureCache->GetTexture("Data/Texture/name.png");
+    numberTex = textureCache->GetTexture("Data/Texture/Number.png");
+    uiTex = textureCache->GetTexture("Data/Texture/NewUI.png");
+    signTex = textureCache->GetTexture("Data/Texture/sg.png");
+    pushTex = textureCache->GetTexture("Data/Texture/push.png");
+    rankTex[0] = textureCache->GetTexture("Data/Texture/Rank/rank1.png");
+    rankTex[1] = textureCache->GetTexture("Data/Texture/Rank/rank2.png");
+    rankTex[2] = textureCache->GetTexture("Data/Texture/Rank/rank3.png");
+
+    AxConstantBuffer<cbLight>& lights = AxShaderManager::GetInstance().cb8Light;
+    lights.data.g_DL_Dir = Vector3(0.0f, -1.0f, 0.3f).Normalized();
+    lights.data.g_DL_Color = Vector3(3.0f, 3.0f, 3.0f);
+    lights.data.g_AmbientLight = Vector3(0.6f, 0.6f, 0.6f);
+    lights.dirty = true;
+    lights.Write();
+
+    modelCache = new AxModelCache;
+    for (const Vector3& point : ReadPointFile("Data/Txt/check.txt", kMaxCheckpoints))
+        checkpoints.push_back(new Checkpoint(point));
+
+    LoadStage();
+
+    dashPanels.push_back(new DashPanel(*this, *modelCache, Matrix::CreateTranslation(-18.5f, 0.05f, 72.0f), 0.0f));
+    dashPanels.push_back(new DashPanel(*this, *modelCache, Matrix::CreateTranslation(-50.0f, 0.05f, 30.0f), 180.0f));
+    sky = new Sky(*modelCache);
+    fadeOut = false;
+    fadeAlpha = 0.0f;
+
+    auto loadSound = [](std::shared_ptr<AxSoundEffect>& sound, std::shared_ptr<AxSoundInstance>& instance,
+                        const char* path, float volume) {
+        sound = std::make_shared<AxSoundEffect>();
+        sound->Load(path);
+        instance = sound->CreateInstance(false);
+        instance->SetVolume(volume);
+    };
+    loadSound(bikeHitSound, bikeHitInst, "Data/Sound/bikehit.wav", 1.0f);
+    loadSound(bgmSound, bgmInst, "Data/Sound/BGM.wav", bgmVolume);
+    loadSound(titleSound, titleInst, "Data/Sound/Title.WAV", titleVolume);
+}
+
+void Game::LoadStage() {
+    player = new Player(*this, *modelCache);
+    enemies[0] = new Enemy(*this, *modelCache);
+    enemies[1] = new Enemy(*this, *modelCache, Vector3(-2.0f, 0.2f, -2.0f));
+    course = new Course(*this, *modelCache);
+    walls = new WallSet(*this, *modelCache);
+    obstacles = new ObstacleManager(*this, *modelCache);
+    raceTimer = new RaceTimer(textureCache);
+    camera = new ChaseCamera(*this);
+    engineSound = new EngineSound(*this);
+}
+
+void Game::ReleaseStage() {
+    delete camera;
+    camera = nullptr;
+    delete course;
+    course = nullptr;
+    delete player;
+    player = nullptr;
+    delete enemies[0];
+    enemies[0] = nullptr;
+    delete enemies[1];
+    enemies[1] = nullptr;
+    if (walls) walls->Release();
+    delete walls;
+    walls = nullptr;
+    if (obstacles) obstacles->Release();
+    delete obstacles;
+    obstacles = nullptr;
+    delete raceTimer;
+    raceTimer = nullptr;
+    delete engineSound;
+    engineSound = nullptr;
+}
+
+bool Game::PlayerFinished() const { return player && player->lap >= kFinishLap; }
+
+int Game::Countdown() const { return raceTimer ? raceTimer->countdown : 0; }
+
+void Game::ShiftClock(uint32_t ms) {
+    if (raceTimer) raceTimer->Shift(ms);
+}
+
+// One frame, in a fixed order: the mode part (title or race: music, engine,
+// camera, timer), the bikes and their contacts, the stage objects, the blink,
+// Enter on the result screen, the fade out with the reload, the fade in.
+void Game::Update() {
+    if (mode == 0) {
+        titleVolume -= kTitleFade;
+        titleInst->SetVolume(titleVolume);
+        if (titleVolume <= 0.0f) titleInst->Stop();
+        if (raceTimer && static_cast<float>(raceTimer->time) > 1.0f && !bgmStarted) {
+            bgmInst->Play(true, true);
+            bgmStarted = true;
+        }
+        bgmInst->SetPitch(player && player->lap == kFinishLap - 1 ? kFinalLapPitch : 0.0f);
+        if (engineSound && startWait <= 0) engineSound->Update();
+        if (startWait > 0) startWait -= 1;
+        if (camera) camera->Update();
+        if (!PlayerFinished() && raceTimer) raceTimer->Update();
+    } else {
+        if (!titleBgmStarted) {
+            titleInst->Play(true, true);
+            titleBgmStarted = true;
+        }
+        if (!enterLatch && EnterDown()) {
+            pressInst->Play(false, true);
+            mode = 0;
+            titleBgmStarted = false;
+            startWait = kStartWait;
+            // The countdown and the clock count from this press, not from
+            // the stage load before the title screen.
+            if (raceTimer) raceTimer->Restart();
+        }
+    }
+
+    if (player) player->Update();
+    for (int i = 0; i < 2; ++i) {
+        if (!enemies[i]) continue;
+        enemies[i]->Update();
+        if (player) {
+            Vector3 centre = player->world.Translation();
+            enemyHit[i] = enemies[i]->HitBike(centre, player->radius);
+            player->position = centre;
+            if (enemyHit[i]) {
+                if (!enemyHitLatch[i]) {
+                    bikeHitInst->Play(false, true);
+                    enemyHitLatch[i] = true;
+                }
+            } else {
+                enemyHitLatch[i] = false;
+            }
+        }
+        if (i == 0 && enemies[1]) {
+            Vector3 centre = enemies[1]->world.Translation();
+            enemies[0]->HitBike(centre, enemies[1]->radius);
+            enemies[1]->position = centre;
+        }
+    }
+
+    if (course) course->Update(textureCache);
+    if (obstacles) obstacles->Update(*modelCache);
+    if (walls) walls->Update();
+    for (DashPanel* panel : dashPanels) panel->Update();
+
+    if (PlayerFinished() || mode == 1) {
+        if (!blinkRising) {
+            blinkAlpha -= kBlinkStep;
+            if (blinkAlpha <= kBlinkLow) blinkRising = true;
+        }
+        if (blinkRising) {
+            blinkAlpha += kBlinkStep;
+            if (blinkAlpha >= 1.0f) blinkRising = false;
+        }
+    }
+
+    if (EnterDown()) {
+        if (PlayerFinished() && !enterLatch) {
+            enterLatch = true;
+            fadeOut = true;
+            pressInst->Play(false, true);
+        }
+    } else {
+        enterLatch = false;
+    }
+
+    if (PlayerFinished() && fadeOut) {
+        fadeAlpha += kFadeOutStep;
+        if (fadeAlpha >= 1.0f) {
+            ReleaseStage();
+            LoadStage();
+            fadeOut = false;
+            mode = 1;
+            titleVolume = kTitleVolume;
+            titleInst->SetVolume(titleVolume);
+            bgmInst->Stop();
+            bgmStarted = false;
+        }
+    }
+
+    if (!fadeOut && fadeAlpha > 0.0f) {
+        fadeAlpha -= kFadeInStep;
+        if (fadeAlpha < 0.0f) fadeAlpha = 0.0f;
+    }
+}
+
+void Game::Frame() {
+    if (!paused) {
+        FrameStats::Section section(FrameStats::kUpdate);
+        Update();
+    }
+    FrameStats::Section section(FrameStats::kDraw);
+    ClearTargets();
+    if (camera && player) camera->SetFromTarget(player->headingWorld);
+    Draw();
+    if (mode == 0) DrawRaceHUD();
+    else DrawTitle();
+}
+
+void Game::Draw() {
+    AxShaderManager::GetInstance().modelShader.SetToDevice();
+    if (player) player->Draw();
+    if (enemies[0]) enemies[0]->Draw();
+    if (enemies[1]) enemies[1]->Draw();
+    if (walls) walls->Draw();
+    if (obstacles) obstacles->Draw();
+    for (DashPanel* panel : dashPanels) panel->Draw();
+    if (sky) sky->Draw();
+    if (course) course->Draw();
+}
+
+void Game::DrawTitle() {
+    Sprite().Begin(false, true);
+    DrawAt(At(0.0f, 200.0f), titleTex, kTitleRect);
+    DrawAt(Matrix(), pushTex, kTitlePromptRect, blinkAlpha);
+    DrawAt(Matrix(), fadeTex, kFullScreenRect, fadeAlpha);
+    Sprite().End();
+}
+
+void Game::DrawRaceHUD() {
+    Sprite().Begin(false, true);
+    if (player && !PlayerFinished()) {
+        if (raceTimer) {
+            raceTimer->Draw();
+            Sprite().Begin(false, true);  // the timer closed the batch
+        }
+        DrawAt(HalfAt(-495.0f, 260.0f), uiTex, kLapLabelRect);
+        DrawAt(HalfAt(-467.0f, 272.0f), numberTex, RaceTimer::DigitRect(static_cast<int>(player->lap)), 1.0f, 1.0f,
+               1.0f);
+        DrawAt(HalfAt(-420.0f, 272.0f), numberTex, RaceTimer::DigitRect(kLaps), 1.0f, 1.0f, 1.0f);
+        DrawAt(At(380.0f, 300.0f), uiTex, kRaceRankLabelRect);
+        DrawAt(At(570.0f, 305.0f), RankTexture(player->GetRank()), kRankRect);
+    } else if (player) {
+        DrawAt(At(0.0f, 200.0f), signTex, kFinishRect);
+        DrawAt(At(-80.0f, 15.0f), uiTex, kResultRankLabelRect);
+        DrawAt(At(140.0f, 20.0f), RankTexture(player->GetRank()), kRankRect);
+        DrawAt(At(0.0f, -100.0f), uiTex, kTimeLabelRect);
+        const int time = raceTimer ? raceTimer->time : 0;
+        const int minutes = raceTimer ? raceTimer->minutes : 0;
+        char digits[16];
+        const int length = std::snprintf(digits, sizeof digits, "%05d", time);
+        for (int k = 0; k < length; ++k)
+            DrawAt(At(370.0f - 53.0f * static_cast<float>(k), -75.0f), numberTex,
+                   RaceTimer::DigitRect(digits[length - 1 - k] - '0'), 1.0f, 1.0f, 1.0f);
+        DrawAt(At(90.0f, -75.0f), numberTex, RaceTimer::DigitRect(minutes), 1.0f, 1.0f, 1.0f);
+        DrawAt(At(0.0f, -250.0f), pushTex, kResultPromptRect, blinkAlpha);
+    }
+    DrawAt(Matrix(), fadeTex, kFullScreenRect, fadeAlpha);
+    Sprite().End();
+}
+
+AxTexture* Game::RankTexture(uint32_t rank) const { return rank >= 1 && rank <= 3 ? rankTex[rank - 1] : nullptr; }

@@ -1,0 +1,141 @@
+#include "scene/RaceTimer.h"
+
+#include "framework/audio/AxSoundEffect.h"
+#include "framework/graphics/AxShaderManager.h"
+#include "framework/graphics/AxTextureCache.h"
+#include "framework/platform/Platform.h"
+
+#include <cstdio>
+
+namespace {
+constexpr int kCountdownStart = 7;
+constexpr uint32_t kTickMs = 1000;
+// The first minute leaves out the seven seconds the countdown lasts.
+constexpr int kCountdownMs = 7000;
+constexpr int kMinuteMs = 60000;
+constexpr int kMaxMinutes = 9;
+constexpr int kCappedTime = 59999;
+constexpr float kGlyphFade = 0.01f;
+constexpr float kGlyphFloor = 0.4f;
+
+const AxRect kGlyphRects[4] = {{360, 0, 344, 131}, {270, 0, 90, 131}, {140, 0, 130, 131}, {0, 0, 140, 131}};
+const AxRect kTimeLabelRect{0, 0, 438, 84};
+
+void SetTransform(const Matrix& transform) {
+    AxSpriteShader& sprite = AxShaderManager::GetInstance().spriteShader;
+    sprite.cb0.data.g_mTransform = transform;
+    sprite.cb0.dirty = true;
+}
+
+void DrawSprite(AxTexture* texture, const AxRect& rect, float alpha, float pivotX, float pivotY) {
+    const float color[4] = {1.0f, 1.0f, 1.0f, alpha};
+    const float pivot[2] = {pivotX, pivotY};
+    AxShaderManager::GetInstance().spriteShader.DrawTex(texture, 0, 0, rect.width, rect.height, &rect, color, pivot);
+}
+}  // namespace
+
+AxRect RaceTimer::DigitRect(int d) {
+    if (d < 0 || d > 9) d = 0;
+    return {0, 5 + 86 * d, kDigitWidth, kDigitHeight};
+}
+
+RaceTimer::RaceTimer(AxTextureCache* textureCache) {
+    capped = false;
+    if (textureCache) {
+        numberTex = textureCache->GetTexture("Data/Texture/Number.png");
+        uiTex = textureCache->GetTexture("Data/Texture/NewUI.png");
+        signTex = textureCache->GetTexture("Data/Texture/sg.png");
+    }
+    time = 0;
+    minutes = 0;
+    countdown = kCountdownStart;
+    startTime = Platform().Milliseconds();
+    lastTick = Platform().Milliseconds();
+    countAlpha = 1.0f;
+    countSound = std::make_shared<AxSoundEffect>();
+    countSound->Load("Data/Sound/count.wav");
+    countInst = countSound->CreateInstance(false);
+    countInst->SetVolume(0.5f);
+}
+
+RaceTimer::~RaceTimer() {
+    countInst.reset();
+    countSound.reset();
+}
+
+void RaceTimer::Restart() {
+    startTime = Platform().Milliseconds();
+    lastTick = Platform().Milliseconds();
+}
+
+void RaceTimer::Shift(uint32_t ms) {
+    startTime += ms;
+    lastTick += ms;
+}
+
+void RaceTimer::Update() {
+    // Race clock.
+    if (countdown == 0) {
+        const uint32_t now = Platform().Milliseconds();
+        if (capped) {
+            time = kCappedTime;
+        } else {
+            time = static_cast<int>(now - startTime);
+            if (minutes < 1) time -= kCountdownMs;
+            if (time > kMinuteMs) {
+                minutes += 1;
+                if (minutes > kMaxMinutes) {
+                    minutes = kMaxMinutes;
+                    capped = true;
+                }
+                startTime = Platform().Milliseconds();
+            }
+        }
+    }
+    // Countdown tick: measured from the last tick that fired, so a stall
+    // gives one late tick and nothing is made up.
+    if (Platform().Milliseconds() - lastTick >= kTickMs) {
+        if (countdown > 0) {
+            countdown -= 1;
+            countAlpha = 1.0f;
+            if (countdown == 3) countInst->Play(false, true);
+        } else if (countdown < 0) {
+            countdown = 0;
+        }
+        lastTick = Platform().Milliseconds();
+    }
+    // Glyph fade.
+    countAlpha -= kGlyphFade;
+    if (countdown != 0) {
+        if (countAlpha < kGlyphFloor) countAlpha = kGlyphFloor;
+    } else if (countAlpha < 0.0f) {
+        countAlpha = 0.0f;
+    }
+}
+
+void RaceTimer::Draw() {
+    AxSpriteShader& sprite = AxShaderManager::GetInstance().spriteShader;
+    sprite.Begin(false, true);
+    if (countdown >= 1 && countdown <= 3) {
+        SetTransform(Matrix::CreateTranslation(20.0f, 100.0f, 0.0f));
+        DrawSprite(signTex, kGlyphRects[countdown], countAlpha, 0.5f, 0.5f);
+    }
+    if (countdown == 0 && countAlpha != 0.0f) {
+        SetTransform(Matrix::CreateTranslation(20.0f, 100.0f, 0.0f));
+        DrawSprite(signTex, kGlyphRects[0], countAlpha, 0.5f, 0.5f);
+    }
+    const Matrix half = Matrix::CreateScale(0.5f, 0.5f, 1.0f);
+    SetTransform(half * Matrix::CreateTranslation(-510.0f, 310.0f, 0.0f));
+    DrawSprite(uiTex, kTimeLabelRect, 1.0f, 0.5f, 0.5f);
+
+    char digits[16];
+    const int length = std::snprintf(digits, sizeof digits, "%05d", time);
+    for (int k = 0; k < length; ++k) {
+        const char c = digits[length - 1 - k];
+        SetTransform(half * Matrix::CreateTranslation(-330.0f - 25.0f * static_cast<float>(k), 325.0f, 0.0f));
+        DrawSprite(numberTex, DigitRect(c - '0'), 1.0f, 1.0f, 1.0f);
+    }
+    SetTransform(half * Matrix::CreateTranslation(-465.0f, 325.0f, 0.0f));
+    DrawSprite(numberTex, DigitRect(minutes), 1.0f, 1.0f, 1.0f);
+    sprite.End();
+}

@@ -1,0 +1,25 @@
+#pragma once
+// Follows the player's bike from above and behind with its orientation
+// delayed by nine frames; widens the view on dash panels.
+
+#include "framework/Math.h"
+
+class Game;
+
+class ChaseCamera {
+public:
+    explicit ChaseCamera(Game& game);
+    void Update();
+    void SetFromTarget(const Matrix& targetWorld);
+
+    Vector3 eye;
+    Vector3 target;
+    Vector3 up;
+    float fov = 60.0f;
+    Matrix history[10];
+    Matrix view;
+    float eyeOffsetZ = 3.0f;
+
+private:
+    Game& game;
+};

@@ -1,0 +1,60 @@
+#pragma once
+// The fixed fence, the sliding gate and the two wall switches that move it.
+
+#include "framework/Math.h"
+
+#include <memory>
+#include <vector>
+
+class AxModel;
+class AxModelCache;
+class AxSoundEffect;
+class AxSoundInstance;
+class Game;
+class WallSwitch;
+
+// The fence round the course; authored in course coordinates.
+struct Wall {
+    explicit Wall(AxModelCache& modelCache);
+    bool PushOut(const Vector3& origin, const Vector3& direction, float& distance, Vector3& push) const;
+
+    AxModel* model = nullptr;
+    Matrix world;
+};
+
+// The gate: slides along world Z between -3.0 and 3.5 of its placement.
+class MovingWall {
+public:
+    MovingWall(AxModelCache& modelCache, const Matrix& placement, float angle);
+    ~MovingWall();
+    bool PushOut(const Vector3& origin, const Vector3& direction, float& distance, Vector3& push) const;
+    void Update(bool trigger);
+
+    AxModel* model = nullptr;
+    Matrix world;
+    Matrix rotation;
+    Matrix placement;
+    Matrix slide;
+    float offset = 0.0f;
+    bool lowering = false;
+    bool raising = false;
+    std::shared_ptr<AxSoundEffect> sound;
+    std::shared_ptr<AxSoundInstance> instance;
+    bool soundPlayed = false;
+};
+
+class WallSet {
+public:
+    WallSet(Game& game, AxModelCache& modelCache);
+    ~WallSet();
+    void Update();
+    void Draw();
+    void Release();
+
+    Wall* wall = nullptr;
+    MovingWall* movingWall = nullptr;
+    bool trigger = false;
+    std::vector<WallSwitch*> switches;
+    bool switchOn[2] = {false, false};
+    bool switchLatched[2] = {false, false};
+};
