@@ -342,6 +342,11 @@ bool WriteMap(const std::filesystem::path& outDir) {
         disc(cps[i].x, cps[i].z, 0.9f, 1.0f - c, 0.2f, c);
     }
     disc(0, 0, 0.6f, 1, 1, 1);
+    // How world X/Z map to the picture, for tools that draw over it.
+    std::FILE* sidecar = std::fopen((outDir / "course-map.json").string().c_str(), "w");
+    if (!sidecar) return false;
+    std::fprintf(sidecar, "{\"x0\":%g,\"z1\":%g,\"pixelsPerUnit\":%g,\"width\":%d,\"height\":%d}\n", x0, z1, ppu, W, H);
+    std::fclose(sidecar);
     return img.Save(outDir / "course-map.png");
 }
 

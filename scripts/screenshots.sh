@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Plays one race headless (fixed clock, seed 1, autopilot, Enter at frame 5)
+# and saves the title, countdown, mid-race and result screens and the bikes'
+# path map into docs/, the pictures the README shows:
+#   scripts/screenshots.sh [BUILD_DIR]
+set -euo pipefail
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD="${1:-$ROOT/build}"
+WORK="$(mktemp -d)"
+trap 'rm -rf "$WORK"' EXIT
+cd "$BUILD"
+printf '5 5 Enter\n' > "$WORK/start.txt"
+run=(./vorlan --headless --no-render --fixed-clock --uncapped --autopilot --seed 1 --input "$WORK/start.txt")
+
+# A logic-only run finds the frame the player finishes.
+"${run[@]}" --frames 9000 --trace "$WORK/trace.jsonl" >/dev/null
+finish=$(python3 -c '
+import json, sys
+for line in open(sys.argv[1]):
+    f = json.loads(line)
+    if f.get("bikes") and f["bikes"][0]["lap"] >= 4:
+        print(f["frame"]); break
+' "$WORK/trace.jsonl")
+[ -n "$finish" ] || { echo "screenshots: the player did not finish" >&2; exit 1; }
+
+"${run[@]}" --frames $((finish + 91)) \
+  --screenshot "120:$ROOT/docs/title.png" \
+  --screenshot "280:$ROOT/docs/countdown.png" \
+  --screenshot "1500:$ROOT/docs/race.png" \
+  --screenshot "$((finish + 90)):$ROOT/docs/result.png" >/dev/null
+head -n $((finish + 1)) "$WORK/trace.jsonl" > "$WORK/race.jsonl"
+./vorlan-pathmap "$WORK/race.jsonl" "$ROOT/docs/race-paths.png" course-map.png
+echo "screenshots: docs/title.png docs/countdown.png docs/race.png docs/result.png docs/race-paths.png"
