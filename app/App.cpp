@@ -11,6 +11,7 @@
 #include "framework/graphics/AxShaderManager.h"
 #include "framework/platform/Platform.h"
 #include "scene/Game.h"
+#include "scene/ReferenceScene.h"
 #include "scene/TraceWriter.h"
 
 #include <cstdio>
@@ -102,6 +103,7 @@ int App::Run() {
     pacer.Start();
     const double loadStart = PerfMilliseconds();
     Scene_base* scene = makeScene ? makeScene() : nullptr;
+    if (!scene && !options.reference.empty()) scene = new ReferenceScene(options.reference);
     if (!scene) {
         Game* game = new Game;
         game->autopilot = options.autopilot;

@@ -31,6 +31,8 @@ const char* UsageText() {
            "  --screenshot N:FILE save frame N's picture as a PNG (repeatable)\n"
            "  --stats             print timing statistics as one JSON line at exit\n"
            "  --autopilot         the player's bike holds the throttle and steers itself\n"
+           "  --reference MODE    measure this machine instead of playing: 'empty' (clear and present)\n"
+           "                      or 'floor' (one full-screen pass of the model program)\n"
            "  --help              show this text\n";
 }
 
@@ -74,6 +76,12 @@ bool ParseCommandLine(int argc, char** argv, RunOptions& options, std::string& e
                 return false;
             }
             options.seed = seed;
+        } else if (arg == "--reference") {
+            if (!value(options.reference)) return false;
+            if (options.reference != "empty" && options.reference != "floor") {
+                error = "--reference is 'empty' or 'floor', not '" + options.reference + "'";
+                return false;
+            }
         } else if (arg == "--input") {
             if (!value(options.inputFile)) return false;
         } else if (arg == "--trace") {

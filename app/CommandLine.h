@@ -23,6 +23,7 @@ struct RunOptions {
     std::vector<Screenshot> screenshots;
     bool stats = false;
     bool autopilot = false;  // the player's bike drives itself
+    std::string reference;   // "empty" or "floor": a measuring scene instead of the game
     bool help = false;
 
     bool WantsScreenshot(long long frame) const;

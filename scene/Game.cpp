@@ -96,12 +96,7 @@ void Game::Init() {
     rankTex[1] = textureCache->GetTexture("Data/Texture/Rank/rank2.png");
     rankTex[2] = textureCache->GetTexture("Data/Texture/Rank/rank3.png");
 
-    AxConstantBuffer<cbLight>& lights = AxShaderManager::GetInstance().cb8Light;
-    lights.data.g_DL_Dir = Vector3(0.0f, -1.0f, 0.3f).Normalized();
-    lights.data.g_DL_Color = Vector3(3.0f, 3.0f, 3.0f);
-    lights.data.g_AmbientLight = Vector3(0.6f, 0.6f, 0.6f);
-    lights.dirty = true;
-    lights.Write();
+    SetLights();
 
     modelCache = new AxModelCache;
     for (const Vector3& point : ReadPointFile("Data/Txt/check.txt", kMaxCheckpoints))
@@ -125,6 +120,15 @@ void Game::Init() {
     loadSound(bikeHitSound, bikeHitInst, "Data/Sound/bikehit.wav", 1.0f);
     loadSound(bgmSound, bgmInst, "Data/Sound/BGM.wav", bgmVolume);
     loadSound(titleSound, titleInst, "Data/Sound/Title.WAV", titleVolume);
+}
+
+void Game::SetLights() {
+    AxConstantBuffer<cbLight>& lights = AxShaderManager::GetInstance().cb8Light;
+    lights.data.g_DL_Dir = Vector3(0.0f, -1.0f, 0.3f).Normalized();
+    lights.data.g_DL_Color = Vector3(3.0f, 3.0f, 3.0f);
+    lights.data.g_AmbientLight = Vector3(0.6f, 0.6f, 0.6f);
+    lights.dirty = true;
+    lights.Write();
 }
 
 void Game::LoadStage() {

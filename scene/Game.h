@@ -31,6 +31,8 @@ public:
     ~Game() override;
 
     void Init();
+    // The race's lights: the sun from above and slightly behind, and ambient.
+    static void SetLights();
     void LoadStage();
     void ReleaseStage();
     void Update() override;
