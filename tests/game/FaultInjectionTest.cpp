@@ -1,0 +1,118 @@
+// Bad content never brings the game down: with each file of Data in turn
+// removed, replaced by garbage, cut to a third or emptied, the real game
+// starts, plays the start of a race headless and exits 0, printing nothing
+// but the model loader's own lines.
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+enum class Fault { Removed, Garbage, Truncated, Emptied };
+
+std::string Name(Fault fault) {
+    switch (fault) {
+        case Fault::Removed: return "Removed";
+        case Fault::Garbage: return "Garbage";
+        case Fault::Truncated: return "Truncated";
+        case Fault::Emptied: return "Emptied";
+    }
+    return "";
+}
+
+std::string Slurp(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), {}};
+}
+
+// Lines the model loader writes; an error or warning text may run over
+// several lines until the loader's next line.
+bool OnlyLoaderLines(const std::string& out, std::string& offending) {
+    std::istringstream lines(out);
+    std::string line;
+    bool inMessage = false;
+    while (std::getline(lines, line)) {
+        const bool loader = line.rfind("Reading ASCII glTF", 0) == 0 || line.rfind("Reading binary glTF", 0) == 0 ||
+                            line.rfind("Failed to parse glTF", 0) == 0;
+        if (line.rfind("Warn: ", 0) == 0 || line.rfind("Err: ", 0) == 0) {
+            inMessage = true;
+        } else if (loader) {
+            inMessage = false;
+        } else if (!inMessage) {
+            offending = line;
+            return false;
+        }
+    }
+    return true;
+}
+
+class FaultInjection : public ::testing::TestWithParam<Fault> {};
+}  // namespace
+
+TEST_P(FaultInjection, EveryDataFileInTurn) {
+    const fs::path data = fs::path(VORLAN_BINARY_DIR) / "Data";
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::recursive_directory_iterator(data))
+        if (entry.is_regular_file() && entry.path().filename() != ".stamp") files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    ASSERT_GT(files.size(), 50u);
+
+    const fs::path work = fs::temp_directory_path() / ("vorlan-faults-" + Name(GetParam()));
+    std::ofstream(fs::temp_directory_path() / "vorlan-faults-start.txt") << "5 5 Enter\n";
+    std::mt19937 random(42);
+    for (const fs::path& file : files) {
+        const fs::path relative = fs::relative(file, data);
+        SCOPED_TRACE(relative.string());
+        fs::remove_all(work);
+        fs::create_directories(work);
+        // Hard links keep the copy cheap; the damaged file is replaced, never written through.
+        fs::copy(data, work / "Data", fs::copy_options::recursive | fs::copy_options::create_hard_links);
+        const fs::path target = work / "Data" / relative;
+        const std::string original = Slurp(file);
+        fs::remove(target);
+        std::string content;
+        switch (GetParam()) {
+            case Fault::Removed: break;
+            case Fault::Garbage:
+                content.resize(std::max<size_t>(original.size(), 64));
+                for (char& c : content) c = static_cast<char>(random());
+                break;
+            case Fault::Truncated: content = original.substr(0, original.size() / 3); break;
+            case Fault::Emptied: break;
+        }
+        if (GetParam() != Fault::Removed) std::ofstream(target, std::ios::binary) << content;
+
+        const std::string command = "cd " + work.string() + " && " + VORLAN_BINARY_DIR +
+                                    "/vorlan --headless --no-render --fixed-clock --uncapped --autopilot --seed 3 "
+                                    "--frames 520 --input " +
+                                    (fs::temp_directory_path() / "vorlan-faults-start.txt").string() +
+                                    " 2>" + (work / "err.txt").string();
+        FILE* pipe = popen(command.c_str(), "r");
+        ASSERT_NE(pipe, nullptr);
+        std::string out;
+        char buffer[4096];
+        size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+        const int raw = pclose(pipe);
+        ASSERT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << out << Slurp(work / "err.txt");
+        std::string offending;
+        EXPECT_TRUE(OnlyLoaderLines(out, offending)) << "printed: " << offending;
+        EXPECT_EQ(Slurp(work / "err.txt"), "");
+    }
+    fs::remove_all(work);
+}
+
+INSTANTIATE_TEST_SUITE_P(Data, FaultInjection,
+                         ::testing::Values(Fault::Removed, Fault::Garbage, Fault::Truncated, Fault::Emptied),
+                         [](const auto& info) { return Name(info.param); });
