@@ -1,0 +1,51 @@
+// Ten races in a row through the result screen, the fade and the reload:
+// each stage is released and loaded again, and the heap does not grow from
+// race to race (leaks themselves are LeakSanitizer's, at exit).
+
+#include "scene/GameFixture.h"
+
+#include "bike/Player.h"
+#include "scene/RaceTimer.h"
+
+#include <malloc.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/allocator_interface.h>
+#endif
+
+namespace {
+size_t HeapInUse() {
+#if defined(__SANITIZE_ADDRESS__)
+    return __sanitizer_get_current_allocated_bytes();
+#else
+    return mallinfo2().uordblks;
+#endif
+}
+
+using Reload = GameFixture;
+}  // namespace
+
+TEST_F(Reload, TenRacesKeepTheHeapFlat) {
+    game->autopilot = true;
+    std::vector<size_t> heap;
+    for (int race = 0; race < 10; ++race) {
+        Press(Key::Enter);
+        Step();
+        Release(Key::Enter);
+        ASSERT_EQ(game->mode, 0);
+        // Through the countdown and some racing with every effect alive.
+        StepUntil([&] { return game->raceTimer->countdown == 0; });
+        for (int i = 0; i < 200; ++i) Step();
+        game->player->lap = 4;  // a shortcut to the result screen
+        Step();
+        Press(Key::Enter);
+        Step();
+        Release(Key::Enter);
+        ASSERT_EQ(StepUntil([&] { return game->mode == 1; }, 100), 19) << race;
+        StepUntil([&] { return game->fadeAlpha == 0.0f; }, 100);
+        EXPECT_EQ(game->player->lap, 1u);
+        heap.push_back(HeapInUse());
+    }
+    // The first races warm up caches and pools; after that nothing accumulates.
+    EXPECT_LT(heap[9], heap[2] + 512 * 1024) << heap[2] << " -> " << heap[9];
+}
