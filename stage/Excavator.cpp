@@ -1,0 +1,82 @@
+#include "stage/Excavator.h"
+
+#include "framework/audio/AxSoundEffect.h"
+#include "framework/graphics/AxModelCache.h"
+#include "framework/graphics/AxShaderManager.h"
+
+namespace {
+constexpr Vector3 kHinge{-46.2f, 14.779f, 23.25f};
+constexpr float kCurveDistance = 20.5f;
+constexpr float kVolume = 30.0f;
+
+void DrawAt(const Matrix& world, const AxModel* model) {
+    AxModelShader& shader = AxShaderManager::GetInstance().modelShader;
+    shader.worldMatrix = world;
+    shader.DrawModel(model, nullptr);
+}
+}  // namespace
+
+ExcavatorArm::ExcavatorArm(AxModelCache& modelCache)
+    : model(modelCache.GetModel("Data/Obstacle/Excavator/ExcavatorArm00.gltf")),
+      pivot(Matrix::CreateTranslation(kHinge)) {
+    angle = minAngle;
+    rotation = Matrix::CreateRotationZ(angle * kDegToRad);
+    world = rotation * pivot;
+    sound = std::make_shared<AxSoundEffect>();
+    sound->Load("Data/Sound/excavator.wav");
+    instance = sound->CreateInstance(true);
+    instance->SetCurveDistanceScaler(kCurveDistance);
+    instance->SetVolume(kVolume);
+}
+
+void ExcavatorArm::Update() {
+    moving = true;
+    if (angle >= maxAngle) {
+        angle = maxAngle;
+        returning = true;
+    }
+    if (!soundStarted) {
+        instance->Play3D(world.Translation(), false, true);
+        soundStarted = true;
+    }
+    if (!returning) {
+        angle += kStep;
+    } else {
+        angle -= kStep;
+        if (angle < minAngle) {
+            angle = minAngle;
+            moving = false;
+            returning = false;
+            soundStarted = false;
+        }
+    }
+    // The hinge does not move with the rotation, so this is where it sounds.
+    instance->SetPosition(world.Translation());
+    instance->Apply3D();
+    rotation = Matrix::CreateRotationZ(angle * kDegToRad);
+    world = rotation * pivot;
+}
+
+void ExcavatorArm::Draw() { DrawAt(world, model); }
+
+Excavator::Excavator(AxModelCache& modelCache) : bodyModel(modelCache.GetModel("Data/Obstacle/Excavator/excavator.gltf")) {
+    arm = new ExcavatorArm(modelCache);
+    cableModel = modelCache.GetModel("Data/Obstacle/Excavator/cable.gltf");
+}
+
+Excavator::~Excavator() { Release(); }
+
+void Excavator::Draw() {
+    DrawAt(world, bodyModel);
+    DrawAt(world, cableModel);
+    if (arm) arm->Draw();
+}
+
+void Excavator::Release() {
+    if (!arm) return;
+    arm->instance->Stop();
+    arm->instance.reset();
+    arm->sound.reset();
+    delete arm;
+    arm = nullptr;
+}

@@ -1,0 +1,50 @@
+#pragma once
+// Scenery beside the course whose arm swings up and back down while the
+// floor switch is held; one swing always completes once begun.
+
+#include "framework/Math.h"
+
+#include <memory>
+
+class AxModel;
+class AxModelCache;
+class AxSoundEffect;
+class AxSoundInstance;
+
+class ExcavatorArm {
+public:
+    explicit ExcavatorArm(AxModelCache& modelCache);
+    // One frame of the swing: 60 up, 60 down, one to come to rest.
+    void Update();
+    void Draw();
+
+    AxModel* model = nullptr;
+    Matrix pivot;
+    Matrix rotation;
+    Matrix world;
+    float angle = 30.0f;
+    bool moving = false;
+    bool returning = false;
+    float maxAngle = 150.0f;
+    float minAngle = 30.0f;
+    std::shared_ptr<AxSoundEffect> sound;
+    std::shared_ptr<AxSoundInstance> instance;
+    bool soundStarted = false;
+
+    static constexpr float kStep = 2.0f;
+};
+
+class Excavator {
+public:
+    explicit Excavator(AxModelCache& modelCache);
+    ~Excavator();
+    Excavator(const Excavator&) = delete;
+    Excavator& operator=(const Excavator&) = delete;
+    void Draw();
+    void Release();
+
+    AxModel* bodyModel = nullptr;
+    Matrix world;
+    ExcavatorArm* arm = nullptr;
+    AxModel* cableModel = nullptr;
+};

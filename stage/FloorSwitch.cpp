@@ -1,0 +1,7 @@
+#include "stage/FloorSwitch.h"
+
+FloorSwitch::FloorSwitch(Game& game, AxModelCache& modelCache)
+    : Switch_base(game, modelCache, "Data/Obstacle/Switch/switchOFF.gltf", "Data/Obstacle/Switch/switchON.gltf",
+                  "Data/Sound/Box/boxswitch.wav", kPosition, kPosition) {}
+
+void FloorSwitch::Draw(bool armMoving) { DrawModel(on || armMoving); }

@@ -1,0 +1,13 @@
+#pragma once
+// The pad that drops the wood boxes and swings the excavator arm.
+
+#include "stage/Switch_base.h"
+
+class FloorSwitch final : public Switch_base {
+public:
+    FloorSwitch(Game& game, AxModelCache& modelCache);
+    // Shown pressed for the whole swing of the arm.
+    void Draw(bool armMoving);
+
+    static constexpr Vector3 kPosition{-50.0f, 0.1f, 60.0f};
+};

@@ -1,0 +1,132 @@
+#include "stage/WallSet.h"
+
+#include "bike/CollisionHelper.h"
+#include "framework/audio/AxSoundEffect.h"
+#include "framework/graphics/AxModelCache.h"
+#include "framework/graphics/AxShaderManager.h"
+#include "stage/WallSwitch.h"
+
+namespace {
+constexpr float kSlideStep = 0.2f;
+constexpr float kRaisedOffset = 3.5f;
+constexpr float kLoweredOffset = -3.0f;
+constexpr float kCurveDistance = 10.5f;
+constexpr float kVolume = 100.0f;
+constexpr float kGateAngle = 90.0f;
+const Vector3 kGatePlace{-18.0f, 0.0f, -30.0f};
+const Vector3 kSwitchPlaces[2] = {{-27.0f, 0.0f, -25.0f}, {-27.0f, 0.0f, -33.5f}};
+
+void DrawAt(const Matrix& world, const AxModel* model) {
+    AxModelShader& shader = AxShaderManager::GetInstance().modelShader;
+    shader.worldMatrix = world;
+    shader.DrawModel(model, nullptr);
+}
+}  // namespace
+
+Wall::Wall(AxModelCache& modelCache) : model(modelCache.GetModel("Data/Course/Wall/wall.gltf")) {}
+
+bool Wall::PushOut(const Vector3& origin, const Vector3& direction, float& distance, Vector3& push) const {
+    return CollisionHelper::GetInstance().PushOut(model, world, origin, direction, distance, push);
+}
+
+MovingWall::MovingWall(AxModelCache& modelCache, const Matrix& placement, float angle)
+    : model(modelCache.GetModel("Data/Course/Wall/wall02.gltf")),
+      rotation(Matrix::CreateRotationY(angle * kDegToRad)),
+      placement(placement) {
+    world = rotation * placement;
+    sound = std::make_shared<AxSoundEffect>();
+    sound->Load("Data/Sound/Wall/movewall.wav");
+    instance = sound->CreateInstance(true);
+    instance->SetCurveDistanceScaler(kCurveDistance);
+    instance->SetVolume(kVolume);
+}
+
+MovingWall::~MovingWall() {
+    instance.reset();
+    sound.reset();
+}
+
+bool MovingWall::PushOut(const Vector3& origin, const Vector3& direction, float& distance, Vector3& push) const {
+    return CollisionHelper::GetInstance().PushOut(model, world, origin, direction, distance, push);
+}
+
+void MovingWall::Update(bool trigger) {
+    // Every trigger reverses the gate; the first one raises it.
+    if (trigger) {
+        if (!raising) {
+            raising = true;
+            lowering = false;
+        } else {
+            lowering = true;
+            raising = false;
+        }
+        soundPlayed = false;
+    }
+    // The flags stay set at the end stop; the sound plays once per trigger.
+    if (raising) {
+        offset += kSlideStep;
+        if (!soundPlayed) {
+            instance->Play3D(world.Translation(), false, true);
+            soundPlayed = true;
+        }
+        if (offset > kRaisedOffset) offset = kRaisedOffset;
+    }
+    if (lowering) {
+        offset -= kSlideStep;
+        if (!soundPlayed) {
+            instance->Play3D(world.Translation(), false, true);
+            soundPlayed = true;
+        }
+        if (offset < kLoweredOffset) offset = kLoweredOffset;
+    }
+    instance->SetPosition(world.Translation());
+    instance->Apply3D();
+    slide = Matrix::CreateTranslation(0.0f, 0.0f, offset);
+    world = rotation * placement * slide;
+}
+
+WallSet::WallSet(Game& game, AxModelCache& modelCache) {
+    wall = new Wall(modelCache);
+    movingWall = new MovingWall(modelCache, Matrix::CreateTranslation(kGatePlace), kGateAngle);
+    trigger = false;
+    for (int i = 0; i < 2; ++i) {
+        switches.push_back(new WallSwitch(game, modelCache, kSwitchPlaces[i]));
+        switchOn[i] = false;
+        switchLatched[i] = false;
+    }
+}
+
+WallSet::~WallSet() { Release(); }
+
+void WallSet::Update() {
+    for (size_t i = 0; i < switches.size() && i < 2; ++i) {
+        const bool on = switches[i]->Update();
+        switchOn[i] = on;
+        switches[i]->on = on;
+        // One trigger per press, however long the switch is held.
+        if (!on) {
+            switchLatched[i] = false;
+        } else if (!switchLatched[i]) {
+            switchLatched[i] = true;
+            trigger = true;
+        }
+    }
+    if (movingWall) movingWall->Update(trigger);
+    trigger = false;
+}
+
+void WallSet::Draw() {
+    if (wall) DrawAt(wall->world, wall->model);
+    if (movingWall) DrawAt(movingWall->world, movingWall->model);
+    for (WallSwitch* wallSwitch : switches) wallSwitch->Draw();
+}
+
+void WallSet::Release() {
+    delete wall;
+    wall = nullptr;
+    delete movingWall;
+    movingWall = nullptr;
+    for (WallSwitch* wallSwitch : switches) delete wallSwitch;
+    switches.clear();
+    switches.shrink_to_fit();
+}
