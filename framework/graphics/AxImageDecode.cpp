@@ -20,28 +20,50 @@
 #include <cstdio>
 #include <cstring>
 
+namespace {
+// The decoder allocates (and clears) what a header claims before reading any
+// pixel, so a 100-byte file can ask for gigabytes. Far beyond any texture of
+// the game: 16384 on a side (the usual GL limit) and 16M pixels (64 MiB as
+// RGBA8, 256 MiB as float).
+constexpr int kMaxSide = 16384;
+constexpr long long kMaxPixels = 16384LL * 1024;
+
+bool SizeClaimTooLarge(FILE* file) {
+    int w = 0, h = 0, channels = 0;
+    // A header the quick look cannot read is left to the decoder, which checks it again.
+    if (!stbi_info_from_file(file, &w, &h, &channels)) return false;
+    return w > kMaxSide || h > kMaxSide || static_cast<long long>(w) * h > kMaxPixels;
+}
+}  // namespace
+
 bool AxDecodeImageFile(const std::string& path, AxDecodedImage& out) {
     out = AxDecodedImage{};
     FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return false;
+    if (SizeClaimTooLarge(file)) {
+        std::fclose(file);
+        return false;
+    }
     int w = 0, h = 0, channels = 0;
     bool ok = false;
+    // A header may claim a zero width or height and still yield a (zero-byte)
+    // buffer: such an image has no pixels to copy and is not an image.
     if (stbi_is_hdr_from_file(file)) {
         float* data = stbi_loadf_from_file(file, &w, &h, &channels, 4);
-        if (data) {
+        if (data && w > 0 && h > 0) {
             out.isFloat = true;
-            out.pixels.resize(static_cast<size_t>(w) * h * 16);
+            out.pixels.resize(static_cast<size_t>(w) * static_cast<size_t>(h) * 16);
             std::memcpy(out.pixels.data(), data, out.pixels.size());
-            stbi_image_free(data);
             ok = true;
         }
+        stbi_image_free(data);
     } else {
         stbi_uc* data = stbi_load_from_file(file, &w, &h, &channels, 4);
-        if (data) {
-            out.pixels.assign(data, data + static_cast<size_t>(w) * h * 4);
-            stbi_image_free(data);
+        if (data && w > 0 && h > 0) {
+            out.pixels.assign(data, data + static_cast<size_t>(w) * static_cast<size_t>(h) * 4);
             ok = true;
         }
+        stbi_image_free(data);
     }
     std::fclose(file);
     if (!ok || w <= 0 || h <= 0) {
