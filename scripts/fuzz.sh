@@ -62,7 +62,7 @@ for target in gltf image wav pointfile; do
   if [ -f "$ROOT/fuzz/dict/$target.dict" ]; then dict=(-dict="$ROOT/fuzz/dict/$target.dict"); fi
   log="$WORK/$target.log"
   echo "fuzz: $target for ${SECS}s"
-  if nice -n 10 "$BIN/fuzz_$target" -max_total_time="$SECS" -timeout=10 -rss_limit_mb=2048 \
+  if nice -n 10 "$BIN/fuzz_$target" -max_total_time="$SECS" -timeout=30 -rss_limit_mb=2048 \
        -max_len="${MAXLEN[$target]}" -print_final_stats=1 -artifact_prefix="$crashes/" \
        "${dict[@]}" "${dirs[@]}" >"$log" 2>&1; then
     grep -E '^stat::number_of_executed_units|^Done|INITED' "$log" | sed "s/^/fuzz: $target: /" || true

@@ -1,5 +1,20 @@
 #include "framework/graphics/AxImageDecode.h"
 
+#include <cstdlib>
+
+namespace {
+// The decoder also sizes buffers from counts inside the data (a PNG chunk's
+// length, for one) before it knows the data is there. No buffer of an image
+// within the limits below needs more than 256 MiB (16M float RGBA pixels), so
+// a larger request is refused and the decoder reports running out of memory.
+constexpr size_t kMaxAllocation = (256u << 20) + (16u << 20);
+void* CappedMalloc(size_t size) { return size <= kMaxAllocation ? std::malloc(size) : nullptr; }
+void* CappedRealloc(void* p, size_t size) { return size <= kMaxAllocation ? std::realloc(p, size) : nullptr; }
+}  // namespace
+
+#define STBI_MALLOC(size) CappedMalloc(size)
+#define STBI_REALLOC(p, size) CappedRealloc(p, size)
+#define STBI_FREE(p) std::free(p)
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_NO_PSD
