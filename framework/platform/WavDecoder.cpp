@@ -16,9 +16,14 @@ constexpr Uint32 kMaxDataBytes = 512u * 1024u * 1024u;
 // data) that claims more than the bytes left is a truncated file, which the
 // strict setting below rejects anyway: refuse it before SDL allocates.
 bool ChunksFit(const uint8_t* bytes, size_t size) {
-    if (size < 12 || std::memcmp(bytes, "RIFF", 4) != 0 || std::memcmp(bytes + 8, "WAVE", 4) != 0)
-        return true;  // not a RIFF WAVE file: SDL rejects it without allocating
-    size_t offset = 12;
+    size_t offset;
+    if (size >= 12 && std::memcmp(bytes, "RIFF", 4) == 0 && std::memcmp(bytes + 8, "WAVE", 4) == 0)
+        offset = 12;
+    else if (size >= 4 && std::memcmp(bytes, "WAVE", 4) == 0)
+        offset = 4;  // SDL also reads the chunks of a file that lacks the RIFF header
+    else
+        return true;  // not a WAVE file: SDL rejects it without allocating
+
     while (size - offset >= 8) {
         const uint8_t* h = bytes + offset;
         const size_t length = static_cast<size_t>(h[4]) | static_cast<size_t>(h[5]) << 8 |
