@@ -4,7 +4,9 @@
 # game's generated content when a build has made it. Fails on any crash,
 # sanitizer report, leak, hang or out-of-memory.
 #   scripts/fuzz.sh [SECONDS_PER_TARGET]   (default 30)
-# Crashing inputs are kept in build-fuzz/fuzz-work/crashes/<target>/.
+# Crashing inputs are kept in build-fuzz/fuzz-work/crashes/<target>/; run one
+# again with build-fuzz/fuzz/fuzz_<target> FILE. Once the loader is fixed, the
+# input belongs in fuzz/regressions/<target>/, where the framework tests run it too.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 SECS="${1:-30}"
