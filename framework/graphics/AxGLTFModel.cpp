@@ -219,6 +219,62 @@ bool ReadPrimitive(const tinygltf::Model& model, const tinygltf::Primitive& prim
     return true;
 }
 
+// The parser recurses once per nesting level of "extras" and "extensions"
+// values, so a file of nothing but brackets overflows the stack. No model
+// needs more than a handful of levels.
+constexpr int kMaxJsonDepth = 64;
+// Far beyond any model of the game.
+constexpr size_t kMaxModelBytes = 512u << 20;
+
+bool JsonNestsTooDeep(const unsigned char* text, size_t size) {
+    int depth = 0;
+    bool inString = false, escaped = false;
+    for (size_t i = 0; i < size; ++i) {
+        const unsigned char c = text[i];
+        if (inString) {
+            if (escaped) escaped = false;
+            else if (c == '\\') escaped = true;
+            else if (c == '"') inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > kMaxJsonDepth) return true;
+        } else if ((c == ']' || c == '}') && depth > 0) {
+            --depth;
+        }
+    }
+    return false;
+}
+
+// The JSON of a .glb is its first chunk (12-byte header, then length and type).
+bool GlbJsonNestsTooDeep(const std::vector<unsigned char>& bytes) {
+    if (bytes.size() < 20) return false;  // too short for the parser to accept
+    const size_t length = static_cast<size_t>(bytes[12]) | static_cast<size_t>(bytes[13]) << 8 |
+                          static_cast<size_t>(bytes[14]) << 16 | static_cast<size_t>(bytes[15]) << 24;
+    return JsonNestsTooDeep(bytes.data() + 20, std::min(length, bytes.size() - 20));
+}
+
+// Read here rather than by the parser, so the text can be checked before it
+// is parsed.
+bool ReadModelFile(const std::string& path, std::vector<unsigned char>& bytes, std::string& why) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        why = "cannot open " + path;
+        return false;
+    }
+    unsigned char chunk[65536];
+    size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0 && bytes.size() <= kMaxModelBytes)
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    const bool readError = std::ferror(file) != 0;
+    std::fclose(file);
+    if (readError) why = "cannot read " + path;
+    else if (bytes.empty()) why = path + " is empty";
+    else if (bytes.size() > kMaxModelBytes) why = path + " is too large";
+    else return true;
+    return false;
+}
+
 // Images are loaded by the model itself, beside the file: skip decoding here.
 bool SkipImage(tinygltf::Image*, const int, std::string*, std::string*, int, int, const unsigned char*, int, void*) {
     return true;
@@ -241,13 +297,22 @@ std::shared_ptr<AxGLTFModel> AxLoadGLTFModel(const std::string& path) {
     std::string err, warn;
     const size_t dot = path.rfind('.');
     const std::string ext = dot == std::string::npos ? std::string() : path.substr(dot + 1);
-    bool ok;
-    if (ext == "glb") {
-        std::printf("Reading binary glTF\n");
-        ok = loader.LoadBinaryFromFile(&model, &err, &warn, path);
-    } else {
-        std::printf("Reading ASCII glTF\n");
-        ok = loader.LoadASCIIFromFile(&model, &err, &warn, path);
+    // Where the parser looks for external buffers, as it does when it opens the file itself.
+    const size_t separator = path.find_last_of("/\\");
+    const std::string baseDir = separator == std::string::npos ? std::string() : path.substr(0, separator);
+    const bool binary = ext == "glb";
+    std::printf("%s\n", binary ? "Reading binary glTF" : "Reading ASCII glTF");
+    std::vector<unsigned char> bytes;
+    bool ok = ReadModelFile(path, bytes, err);
+    if (ok && (binary ? GlbJsonNestsTooDeep(bytes) : JsonNestsTooDeep(bytes.data(), bytes.size()))) {
+        err = "JSON nested deeper than " + std::to_string(kMaxJsonDepth) + " levels";
+        ok = false;
+    }
+    if (ok) {
+        const unsigned int size = static_cast<unsigned int>(bytes.size());
+        ok = binary ? loader.LoadBinaryFromMemory(&model, &err, &warn, bytes.data(), size, baseDir)
+                    : loader.LoadASCIIFromString(&model, &err, &warn, reinterpret_cast<const char*>(bytes.data()),
+                                                 size, baseDir);
     }
     if (!warn.empty()) std::printf("Warn: %s\n", warn.c_str());
     if (!err.empty()) std::printf("Err: %s\n", err.c_str());

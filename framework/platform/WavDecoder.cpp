@@ -3,12 +3,38 @@
 #include <SDL2/SDL.h>
 
 #include <cstdio>
+#include <cstring>
 #include <limits>
 
 namespace {
 // Far beyond any sound of the game (about 45 minutes of 48 kHz stereo); a
 // header claiming more is not worth the memory.
 constexpr Uint32 kMaxDataBytes = 512u * 1024u * 1024u;
+
+// SDL allocates the length a chunk header claims before it reads the chunk,
+// so a few bytes claiming gigabytes cost gigabytes. A chunk (up to the sound
+// data) that claims more than the bytes left is a truncated file, which the
+// strict setting below rejects anyway: refuse it before SDL allocates.
+bool ChunksFit(const uint8_t* bytes, size_t size) {
+    size_t offset;
+    if (size >= 12 && std::memcmp(bytes, "RIFF", 4) == 0 && std::memcmp(bytes + 8, "WAVE", 4) == 0)
+        offset = 12;
+    else if (size >= 4 && std::memcmp(bytes, "WAVE", 4) == 0)
+        offset = 4;  // SDL also reads the chunks of a file that lacks the RIFF header
+    else
+        return true;  // not a WAVE file: SDL rejects it without allocating
+
+    while (size - offset >= 8) {
+        const uint8_t* h = bytes + offset;
+        const size_t length = static_cast<size_t>(h[4]) | static_cast<size_t>(h[5]) << 8 |
+                              static_cast<size_t>(h[6]) << 16 | static_cast<size_t>(h[7]) << 24;
+        if (length > size - offset - 8) return false;
+        if (std::memcmp(h, "data", 4) == 0) return true;
+        offset += 8 + length + (length & 1);  // chunks are padded to even sizes
+        if (offset >= size) break;
+    }
+    return true;
+}
 
 bool Decode(SDL_RWops* rw, int maxChannels, DecodedWav& out) {
     out = DecodedWav{};
@@ -73,6 +99,10 @@ bool DecodeWavMemory(const void* data, size_t size, int maxChannels, DecodedWav&
     if (maxChannels < 1) maxChannels = 1;
     if (maxChannels > 2) maxChannels = 2;
     if (!data || size == 0 || size > static_cast<size_t>(std::numeric_limits<int>::max())) {
+        out = DecodedWav{};
+        return false;
+    }
+    if (!ChunksFit(static_cast<const uint8_t*>(data), size)) {
         out = DecodedWav{};
         return false;
     }

@@ -1,0 +1,86 @@
+#include "FuzzTargets.h"
+
+#include "FuzzSupport.h"
+
+#include "framework/graphics/AxGLTFModel.h"
+#include "framework/graphics/AxImageDecode.h"
+#include "framework/platform/WavDecoder.h"
+#include "scene/PointFile.h"
+
+#include <cmath>
+#include <cstring>
+
+// The glTF loader's first stage (parse and convert to CPU data). The second
+// stage only hands these arrays to GL, so what it relies on is checked here.
+bool FuzzGltfLoads(const uint8_t* data, size_t size) {
+    // Binary containers go in as .glb, everything else as .gltf text.
+    const bool binary = size >= 4 && std::memcmp(data, "glTF", 4) == 0;
+    const std::string path = FuzzWriteTempFile(binary ? "model.glb" : "model.gltf", data, size);
+    const std::shared_ptr<AxGLTFModel> model = AxLoadGLTFModel(path);
+    if (!model) return false;
+    FUZZ_CHECK(!model->materials.empty());
+    for (const auto& node : model->nodes) {
+        FUZZ_CHECK(node);
+        if (!node->isMesh) {
+            FUZZ_CHECK(node->vertices.empty() && node->faces.empty() && node->subsets.empty());
+            continue;
+        }
+        // Every index must name a vertex: the GPU would read past the vertex buffer.
+        for (const AxMeshFace& f : node->faces)
+            for (uint32_t index : f.idx) FUZZ_CHECK(index < node->vertices.size());
+        size_t next = 0;
+        for (const AxMeshSubset& s : node->subsets) {
+            FUZZ_CHECK(s.materialNo >= 0 && static_cast<size_t>(s.materialNo) < model->materials.size());
+            FUZZ_CHECK(s.faceStart == next);
+            next += s.faceCount;
+        }
+        FUZZ_CHECK(next == node->faces.size());
+    }
+    return true;
+}
+
+bool FuzzImageLoads(const uint8_t* data, size_t size) {
+    AxDecodedImage image;
+    if (!AxDecodeImageFile(FuzzMemFile(data, size), image)) {
+        FUZZ_CHECK(image.width == 0 && image.height == 0 && image.pixels.empty());
+        return false;
+    }
+    FUZZ_CHECK(image.width > 0 && image.height > 0);
+    // The texture upload reads exactly this many bytes.
+    FUZZ_CHECK(image.pixels.size() ==
+               static_cast<size_t>(image.width) * static_cast<size_t>(image.height) * (image.isFloat ? 16u : 4u));
+    return true;
+}
+
+// Both output layouts the audio engine asks for.
+bool FuzzWavLoads(const uint8_t* data, size_t size) {
+    bool loaded = false;
+    for (int maxChannels = 1; maxChannels <= 2; ++maxChannels) {
+        DecodedWav wav;
+        if (!DecodeWavMemory(data, size, maxChannels, wav)) {
+            FUZZ_CHECK(wav.samples.empty() && wav.channels == 0 && wav.rate == 0);
+            continue;
+        }
+        loaded = true;
+        FUZZ_CHECK(wav.channels >= 1 && wav.channels <= maxChannels);
+        FUZZ_CHECK(wav.rate > 0);
+        FUZZ_CHECK(!wav.samples.empty() && wav.samples.size() % static_cast<size_t>(wav.channels) == 0);
+    }
+    return loaded;
+}
+
+void FuzzGltf(const uint8_t* data, size_t size) { FuzzGltfLoads(data, size); }
+void FuzzImage(const uint8_t* data, size_t size) { FuzzImageLoads(data, size); }
+void FuzzWav(const uint8_t* data, size_t size) { FuzzWavLoads(data, size); }
+
+// The course's coordinate files, with the limits the game reads them with
+// (59 checkpoints, 8 boxes).
+void FuzzPointFile(const uint8_t* data, size_t size) {
+    const std::string path = FuzzMemFile(data, size);
+    for (size_t maxPoints : {size_t{59}, size_t{8}}) {
+        const std::vector<Vector3> points = ReadPointFile(path, maxPoints);
+        FUZZ_CHECK(points.size() <= maxPoints);
+        // Positions feed distances and steering: a NaN or infinity is not a point.
+        for (const Vector3& p : points) FUZZ_CHECK(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z));
+    }
+}

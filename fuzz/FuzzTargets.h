@@ -1,0 +1,18 @@
+#pragma once
+// One entry point per loader under test. The libFuzzer targets call these,
+// and so does the normal test suite for the kept regression inputs, so a
+// fault found once stays checked without clang.
+
+#include <cstddef>
+#include <cstdint>
+
+void FuzzGltf(const uint8_t* data, size_t size);
+void FuzzImage(const uint8_t* data, size_t size);
+void FuzzWav(const uint8_t* data, size_t size);
+void FuzzPointFile(const uint8_t* data, size_t size);
+
+// What each entry point reports as accepted, for checking that seeds reach
+// past the loaders' first checks.
+bool FuzzGltfLoads(const uint8_t* data, size_t size);
+bool FuzzImageLoads(const uint8_t* data, size_t size);
+bool FuzzWavLoads(const uint8_t* data, size_t size);

@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets (the fuzz preset: clang, ASan, UBSan) and runs
+# each one for a fixed time on its seeds, the kept regression inputs and the
+# game's generated content when a build has made it. Fails on any crash,
+# sanitizer report, leak, hang or out-of-memory.
+#   scripts/fuzz.sh [SECONDS_PER_TARGET]   (default 30)
+# Crashing inputs are kept in build-fuzz/fuzz-work/crashes/<target>/; run one
+# again with build-fuzz/fuzz/fuzz_<target> FILE. Once the loader is fixed, the
+# input belongs in fuzz/regressions/<target>/, where the framework tests run it too.
+set -euo pipefail
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+SECS="${1:-30}"
+cd "$ROOT"
+
+nice -n 10 cmake --preset fuzz >/dev/null
+nice -n 10 cmake --build --preset fuzz
+
+BIN="$ROOT/build-fuzz/fuzz"
+WORK="$ROOT/build-fuzz/fuzz-work"
+mkdir -p "$WORK"
+
+# VORLAN_FUZZ_DATA names another generated Data folder to seed from.
+DATA="${VORLAN_FUZZ_DATA:-}"
+if [ -z "$DATA" ]; then
+  for d in build/Data build-asan/Data build-debug/Data; do
+    if [ -f "$d/.stamp" ]; then DATA="$ROOT/$d"; break; fi
+  done
+fi
+
+# Largest input each target tries; the game's files above it are left out
+# rather than cut (a cut file only tests the truncation check).
+declare -A MAXLEN=([gltf]=65536 [image]=32768 [wav]=65536 [pointfile]=4096)
+
+# Seeds taken from the generated content, made fresh each run.
+data_seeds() {
+  local target="$1" out="$WORK/data-seeds/$target"
+  rm -rf "$out"
+  mkdir -p "$out"
+  [ -n "$DATA" ] || return 0
+  case "$target" in
+    gltf)
+      while IFS= read -r -d '' f; do
+        local name
+        name="$(basename "${f%.gltf}")"
+        "$BIN/fuzz_pack_gltf" "$f" "$out/$name.glb" || true
+        "$BIN/fuzz_pack_gltf" "$f" "$out/$name.gltf" || true
+      done < <(find "$DATA" -name '*.gltf' -print0) ;;
+    image) find "$DATA" -iname '*.png' -exec cp -t "$out" {} + ;;
+    wav) find "$DATA" -iname '*.wav' -exec cp -t "$out" {} + ;;
+    pointfile) find "$DATA" -name '*.txt' -exec cp -t "$out" {} + ;;
+  esac
+  find "$out" -type f -size +"${MAXLEN[$target]}"c -delete
+}
+
+failed=()
+for target in gltf image wav pointfile; do
+  data_seeds "$target"
+  corpus="$WORK/corpus/$target"
+  crashes="$WORK/crashes/$target"
+  mkdir -p "$corpus" "$crashes"
+  dirs=("$corpus" "$ROOT/fuzz/seeds/$target" "$WORK/data-seeds/$target")
+  if [ -d "$ROOT/fuzz/regressions/$target" ]; then dirs+=("$ROOT/fuzz/regressions/$target"); fi
+  dict=()
+  if [ -f "$ROOT/fuzz/dict/$target.dict" ]; then dict=(-dict="$ROOT/fuzz/dict/$target.dict"); fi
+  log="$WORK/$target.log"
+  echo "fuzz: $target for ${SECS}s"
+  if nice -n 10 "$BIN/fuzz_$target" -max_total_time="$SECS" -timeout=30 -rss_limit_mb=2048 \
+       -max_len="${MAXLEN[$target]}" -print_final_stats=1 -artifact_prefix="$crashes/" \
+       "${dict[@]}" "${dirs[@]}" >"$log" 2>&1; then
+    grep -E '^stat::number_of_executed_units|^Done|INITED' "$log" | sed "s/^/fuzz: $target: /" || true
+  else
+    echo "fuzz: $target FAILED; the end of $log:"
+    tail -n 60 "$log"
+    ls -1 "$crashes" | sed "s|^|fuzz: input kept: $crashes/|"
+    failed+=("$target")
+  fi
+done
+
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "fuzz: failed: ${failed[*]}"
+  exit 1
+fi
+echo "fuzz: all targets ran ${SECS}s without a fault"
