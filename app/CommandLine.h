@@ -23,6 +23,9 @@ struct RunOptions {
     std::vector<Screenshot> screenshots;
     bool stats = false;
     bool autopilot = false;  // the player's bike drives itself
+    bool fullscreen = false;   // start in borderless fullscreen
+    std::string recordFile;  // write what the run depends on, for --replay
+    std::string replayFile;  // play a recorded run back
     bool help = false;
 
     bool WantsScreenshot(long long frame) const;

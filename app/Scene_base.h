@@ -8,7 +8,8 @@ class AxSoundEffect;
 class AxSoundInstance;
 
 // Base of every screen-filling state: a texture cache, the fade overlay and
-// the Enter sound, and the default frame (update, clear to blue, draw).
+// the Enter sound, and the default frame (update unless paused, clear to
+// blue, draw).
 class Scene_base {
 public:
     Scene_base();
@@ -19,6 +20,12 @@ public:
     // Called when the game resumes from a pause that lasted ms milliseconds:
     // clocks that measure play time move their references on by it.
     virtual void ShiftClock(uint32_t ms) { (void)ms; }
+
+    // Set by the app while the game is paused: Frame draws but does not update.
+    bool paused = false;
+    // Set by a scene in which the gamepad's Start pauses (racing) rather than
+    // standing for Enter (the title and result screens).
+    bool startPauses = false;
 
     AxTextureCache* textureCache = nullptr;
     AxTexture* fadeTex = nullptr;
