@@ -114,11 +114,10 @@ void App::UpdatePause(IPlatform& platform) {
     const PauseControl::Change change = pause.Frame(platform.IsKeyDown(Key::Pause), window.focusLost, platform);
     if (change == PauseControl::Change::Paused) AxAudioManager::GetInstance().PauseAll();
     if (change == PauseControl::Change::Resumed) AxAudioManager::GetInstance().ResumeAll();
-    for (Scene_base* s : {scenes.currentScene, scenes.nextScene}) {
-        if (!s) continue;
-        s->paused = pause.IsPaused();
-        if (change == PauseControl::Change::Resumed && s == scene) s->ShiftClock(pause.LastPauseMs());
-    }
+    // The scene running now, and the one taking over if it differs.
+    for (Scene_base* s : {scenes.currentScene, scenes.nextScene != scenes.currentScene ? scenes.nextScene : nullptr})
+        if (s) s->paused = pause.IsPaused();
+    if (change == PauseControl::Change::Resumed && scene) scene->ShiftClock(pause.LastPauseMs());
 }
 
 int App::Run() {

@@ -124,6 +124,7 @@ bool Replay::Parse(const std::string& text, std::string& error) {
         std::string keyword;
         words >> keyword;
         if (keyword == "end") {
+            if (!complete) return fail("cut short");
             unsigned long long count = 0;
             if (!(words >> a) || !ParseNumber(a, count) || (words >> rest)) return fail("expected 'end STEPS'");
             if (count != steps.size())

@@ -78,6 +78,12 @@ void HandleEvent(const SDL_Event& event) {
     else if (event.type == SDL_CONTROLLERDEVICEREMOVED) Remove(event.cdevice.which);
 }
 
+void Update() {
+    // SDL only refreshes pads from the event pump while joystick events are
+    // wanted; asking directly keeps them current either way.
+    if (g_open) SDL_GameControllerUpdate();
+}
+
 int Count() { return static_cast<int>(g_pads.size()); }
 
 bool IsDown(Key key) {

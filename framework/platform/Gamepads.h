@@ -15,6 +15,8 @@ void Close();
 bool IsOpen();
 // Takes the hot-plug events (device added, removed); ignores the rest.
 void HandleEvent(const SDL_Event& event);
+// Brings the pads' state up to this moment; the event pump calls it.
+void Update();
 int Count();
 // Whether any pad holds the control that stands for key.
 bool IsDown(Key key);

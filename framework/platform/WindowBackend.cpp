@@ -66,6 +66,7 @@ void Destroy(void* window) {
 
 Events PumpEvents() {
     Events events;
+    Gamepads::Update();
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         switch (event.type) {
