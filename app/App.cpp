@@ -3,6 +3,8 @@
 #include "app/FramePacer.h"
 #include "app/FrameStats.h"
 #include "app/HarnessPlatform.h"
+#include "app/InputScript.h"
+#include "app/Replay.h"
 #include "app/SceneManager.h"
 #include "app/Scene_base.h"
 #include "framework/ImageWrite.h"
@@ -72,17 +74,61 @@ bool App::Init(int width, int height) {
     return true;
 }
 
+// Loads the run's input files; false (after saying why) when one is unusable.
+bool App::PrepareInputs(InputScript& script, Replay& replay, ReplayRecorder& recorder) {
+    std::string error;
+    if (!options.inputFile.empty() && !script.LoadFile(options.inputFile, error)) {
+        std::fprintf(stderr, "vorlan: %s\n", error.c_str());
+        return false;
+    }
+    if (!options.replayFile.empty()) {
+        if (!replay.LoadFile(options.replayFile, error)) {
+            std::fprintf(stderr, "vorlan: %s\n", error.c_str());
+            return false;
+        }
+        // The recorded run's own settings, so everything reads the clock as it did.
+        options.fixedClock = replay.header.fixedClock;
+        options.autopilot = replay.header.autopilot;
+        if (replay.header.seedGiven) options.seed = replay.header.seed;
+        if (options.frames < 0 || (replay.header.frames >= 0 && replay.header.frames < options.frames))
+            options.frames = replay.header.frames;
+    }
+    if (!options.recordFile.empty()) {
+        if (!recorder.Open(options.recordFile)) {
+            std::fprintf(stderr, "vorlan: cannot write recording %s\n", options.recordFile.c_str());
+            return false;
+        }
+        recorder.header.fixedClock = options.fixedClock;
+        recorder.header.autopilot = options.autopilot;
+        recorder.header.frames = options.frames;
+    }
+    return true;
+}
+
+// Before the scene runs: the pause key and the window's focus pause or
+// resume the game; scenes, sounds and the scene's clock follow.
+void App::UpdatePause(IPlatform& platform) {
+    SceneManager& scenes = SceneManager::GetInstance();
+    // The scene about to run, even if it takes over this frame.
+    Scene_base* scene = scenes.nextScene ? scenes.nextScene : scenes.currentScene;
+    SetGamepadStartPauses(pause.IsPaused() || (scene && scene->startPauses));
+    const PauseControl::Change change = pause.Frame(platform.IsKeyDown(Key::Pause), window.focusLost, platform);
+    if (change == PauseControl::Change::Paused) AxAudioManager::GetInstance().PauseAll();
+    if (change == PauseControl::Change::Resumed) AxAudioManager::GetInstance().ResumeAll();
+    // The scene running now, and the one taking over if it differs.
+    for (Scene_base* s : {scenes.currentScene, scenes.nextScene != scenes.currentScene ? scenes.nextScene : nullptr})
+        if (s) s->paused = pause.IsPaused();
+    if (change == PauseControl::Change::Resumed && scene) scene->ShiftClock(pause.LastPauseMs());
+}
+
 int App::Run() {
     SetHeadless(options.headless);
 
     InputScript script;
-    if (!options.inputFile.empty()) {
-        std::string error;
-        if (!script.LoadFile(options.inputFile, error)) {
-            std::fprintf(stderr, "vorlan: %s\n", error.c_str());
-            return 2;
-        }
-    }
+    Replay replay;
+    ReplayRecorder recorder;
+    if (!PrepareInputs(script, replay, recorder)) return 2;
+    const bool replaying = !options.replayFile.empty();
     TraceWriter trace;
     if (!options.traceFile.empty() && !trace.Open(options.traceFile)) {
         std::fprintf(stderr, "vorlan: cannot write trace %s\n", options.traceFile.c_str());
@@ -90,7 +136,8 @@ int App::Run() {
     }
 
     HarnessPlatform platform(SdlPlatform(), options.inputFile.empty() ? nullptr : &script, options.fixedClock,
-                             options.uncapped);
+                             options.uncapped, recorder.IsOpen() ? &recorder : nullptr,
+                             replaying ? &replay : nullptr);
     SetPlatform(&platform);
     struct RestorePlatform {
         ~RestorePlatform() { SetPlatform(nullptr); }
@@ -98,6 +145,8 @@ int App::Run() {
 
     AxAudioManager::GetInstance().SetFixedStep(options.fixedClock);
     if (!Init(kWindowWidth, kWindowHeight)) return 1;
+    window.eventFilter = [&platform](WindowBackend::Events& events) { platform.FilterWindowEvents(events); };
+    if (options.fullscreen) window.SetFullscreen(true);
 
     FramePacer pacer(platform, maxFps);
     pacer.Start();
@@ -111,22 +160,29 @@ int App::Run() {
     }
     SceneManager::GetInstance().SetScene(scene);
     const double loadMs = PerfMilliseconds() - loadStart;
-    std::srand(options.seed ? *options.seed : platform.Milliseconds());
+    const unsigned seed = options.seed ? *options.seed : platform.Milliseconds();
+    std::srand(seed);
+    recorder.header.seed = seed;
+    recorder.header.seedGiven = options.seed.has_value();
 
     AxDirect3D& device = AxDirect3D::GetInstance();
+    pause = PauseControl();
     FrameStats::Get().Reset();
     pacer.BeginLoop();
     for (long long frame = 0; !endFlag; ++frame) {
         const double workStart = PerfMilliseconds();
         platform.SetFrame(frame);
         if (options.frames >= 0 && frame >= options.frames) break;
+        if (replay.OutOfStep()) break;
         window.ProcessMessage();
         if (!window.hWnd) break;
+        UpdatePause(platform);
 
         AxAudioManager::GetInstance().Update();
         const bool screenshot = options.WantsScreenshot(frame);
         device.SetSubmitEnabled(!options.noRender || screenshot);
         SceneManager::GetInstance().Frame();
+        if (pause.IsPaused()) pauseOverlay.Draw();
         for (const RunOptions::Screenshot& shot : options.screenshots) {
             if (shot.frame == frame && !SaveScreenshot(shot.path))
                 std::fprintf(stderr, "vorlan: cannot write screenshot %s\n", shot.path.c_str());
@@ -146,11 +202,20 @@ int App::Run() {
         pacer.NextFrame();
     }
 
+    pauseOverlay.Release();
     AxShaderManager::GetInstance().Release();
     AxDirect3D::GetInstance().Release();
     AxAudioManager::GetInstance().Release();
     window.Release();
+    window.eventFilter = nullptr;
     trace.Close();
+    if (recorder.IsOpen() && !recorder.Finish())
+        std::fprintf(stderr, "vorlan: cannot write recording %s\n", options.recordFile.c_str());
     if (options.stats) PrintStats(loadMs, fps);
+    if (replay.OutOfStep()) {
+        std::fprintf(stderr, "vorlan: %s: replay out of step %s\n", options.replayFile.c_str(),
+                     replay.Problem().c_str());
+        return 2;
+    }
     return 0;
 }

@@ -1,9 +1,14 @@
 #pragma once
 #include "app/AxWindow.h"
 #include "app/CommandLine.h"
+#include "app/Pause.h"
 
 #include <functional>
 
+class IPlatform;
+class InputScript;
+class Replay;
+class ReplayRecorder;
 class Scene_base;
 
 // Brings the services up in order, runs the frame loop, takes them down.
@@ -13,7 +18,7 @@ public:
 
     bool Init(int width, int height);
     // The process's exit status: 0 after a normal end, 1 when start-up failed,
-    // 2 when the run's inputs were unusable.
+    // 2 when the run's inputs were unusable (a replay that went out of step too).
     int Run();
 
     AxWindow window;
@@ -25,6 +30,11 @@ public:
     // Makes the scene the game starts with; the race scene unless a test says otherwise.
     std::function<Scene_base*()> makeScene;
 
+    PauseControl pause;
+
 private:
     App() = default;
+    bool PrepareInputs(InputScript& script, Replay& replay, ReplayRecorder& recorder);
+    void UpdatePause(IPlatform& platform);
+    PauseOverlay pauseOverlay;
 };

@@ -1,7 +1,6 @@
 #include "app/AxWindow.h"
 
 #include "framework/platform/Platform.h"
-#include "framework/platform/WindowBackend.h"
 
 bool AxWindow::Create(int clientWidth, int clientHeight, const std::string& title, const std::string& /*className*/) {
     std::string error;
@@ -11,10 +10,12 @@ bool AxWindow::Create(int clientWidth, int clientHeight, const std::string& titl
 
 bool AxWindow::ProcessMessage() {
     wheelDelta = 0;
-    bool close = WindowBackend::PumpEvents();
+    WindowBackend::Events events = WindowBackend::PumpEvents();
+    if (eventFilter) eventFilter(events);
+    focusLost = events.focusLost;
     // Scripted runs press Escape through the platform rather than through events.
-    if (Platform().IsKeyDown(Key::Escape)) close = true;
-    if (close && hWnd) {
+    if (Platform().IsKeyDown(Key::Escape)) events.close = true;
+    if (events.close && hWnd) {
         Release();
         return false;
     }
@@ -26,3 +27,7 @@ void AxWindow::Release() {
     WindowBackend::Destroy(hWnd);
     hWnd = nullptr;
 }
+
+bool AxWindow::SetFullscreen(bool fullscreen) { return WindowBackend::SetFullscreen(hWnd, fullscreen); }
+
+bool AxWindow::IsFullscreen() const { return WindowBackend::IsFullscreen(hWnd); }

@@ -1,4 +1,7 @@
 #pragma once
+#include "framework/platform/WindowBackend.h"
+
+#include <functional>
 #include <string>
 
 // The game's one window. hWnd turns null as soon as the window is closed
@@ -11,7 +14,14 @@ public:
     // Handles every pending event without waiting. False if the quit request was met.
     bool ProcessMessage();
     void Release();
+    bool SetFullscreen(bool fullscreen);
+    bool IsFullscreen() const;
 
     void* hWnd = nullptr;
     int wheelDelta = 0;  // kept for parity with the input model; nothing reads it
+    // The window lost the keyboard during the last ProcessMessage.
+    bool focusLost = false;
+    // Sees the events before they act, and may change them: recordings note
+    // them, replays put the recorded ones in their place.
+    std::function<void(WindowBackend::Events&)> eventFilter;
 };

@@ -26,13 +26,16 @@ const char* UsageText() {
            "  --no-render         run all logic but submit no drawing (except screenshot frames)\n"
            "  --fixed-clock       virtual clock: 0 in frame 0, +16 ms after every frame; no sleeping\n"
            "  --seed N            seed the random generator with N\n"
-           "  --input FILE        scripted keys: lines of 'FIRST LAST KEY...' (Z Left Right Enter Escape)\n"
+           "  --input FILE        scripted keys: lines of 'FIRST LAST KEY...' (Z Left Right Enter Escape P)\n"
            "  --trace FILE        one JSON line of game state after every frame ('-' for stdout)\n"
            "  --screenshot N:FILE save frame N's picture as a PNG (repeatable)\n"
            "  --stats             print timing statistics as one JSON line at exit\n"
            "  --autopilot         the player's bike holds the throttle and steers itself\n"
            "  --reference MODE    measure this machine instead of playing: 'empty' (clear and present)\n"
            "                      or 'floor' (one full-screen pass of the model program)\n"
+           "  --fullscreen        start in borderless fullscreen (F11 or Alt+Enter switches)\n"
+           "  --record FILE       write the seed, keys and clock of this run to FILE\n"
+           "  --replay FILE       play a --record file back exactly; takes keys, clock and seed from it\n"
            "  --help              show this text\n";
 }
 
@@ -60,6 +63,12 @@ bool ParseCommandLine(int argc, char** argv, RunOptions& options, std::string& e
             options.stats = true;
         } else if (arg == "--autopilot") {
             options.autopilot = true;
+        } else if (arg == "--fullscreen") {
+            options.fullscreen = true;
+        } else if (arg == "--record") {
+            if (!value(options.recordFile)) return false;
+        } else if (arg == "--replay") {
+            if (!value(options.replayFile)) return false;
         } else if (arg == "--help" || arg == "-h") {
             options.help = true;
         } else if (arg == "--frames") {
@@ -99,6 +108,19 @@ bool ParseCommandLine(int argc, char** argv, RunOptions& options, std::string& e
             options.screenshots.push_back(shot);
         } else {
             error = "unknown option '" + arg + "'";
+            return false;
+        }
+    }
+    // A replay brings its own keys, clock, seed and driving aid.
+    if (!options.replayFile.empty()) {
+        const char* clash = !options.recordFile.empty() ? "--record"
+                            : !options.inputFile.empty() ? "--input"
+                            : options.seed                ? "--seed"
+                            : options.fixedClock          ? "--fixed-clock"
+                            : options.autopilot           ? "--autopilot"
+                                                          : nullptr;
+        if (clash) {
+            error = std::string("--replay cannot be combined with ") + clash;
             return false;
         }
     }

@@ -24,6 +24,9 @@ struct RunOptions {
     bool stats = false;
     bool autopilot = false;  // the player's bike drives itself
     std::string reference;   // "empty" or "floor": a measuring scene instead of the game
+    bool fullscreen = false;   // start in borderless fullscreen
+    std::string recordFile;  // write what the run depends on, for --replay
+    std::string replayFile;  // play a recorded run back
     bool help = false;
 
     bool WantsScreenshot(long long frame) const;

@@ -1,24 +1,58 @@
 #pragma once
 // The platform as the command line shapes it: scripted keys instead of the
-// keyboard, a virtual clock that moves 16 ms a frame, no sleeping.
+// keyboard, a virtual clock that moves 16 ms a frame, no sleeping; and
+// recording a run, or playing a recording back in place of keys and clock.
 
 #include "app/InputScript.h"
+#include "app/Replay.h"
 #include "framework/platform/Platform.h"
+#include "framework/platform/WindowBackend.h"
 
 class HarnessPlatform final : public IPlatform {
 public:
     static constexpr uint32_t kFixedStepMs = 16;
 
-    HarnessPlatform(IPlatform& real, const InputScript* script, bool fixedClock, bool noSleep)
-        : real(real), script(script), fixedClock(fixedClock), noSleep(noSleep) {}
+    HarnessPlatform(IPlatform& real, const InputScript* script, bool fixedClock, bool noSleep,
+                    ReplayRecorder* recorder = nullptr, Replay* replay = nullptr)
+        : real(real), script(script), fixedClock(fixedClock), noSleep(noSleep), recorder(recorder),
+          replay(replay) {}
 
-    bool IsKeyDown(Key key) override { return script ? script->IsDown(frame, key) : real.IsKeyDown(key); }
-    uint32_t Milliseconds() override { return fixedClock ? virtualMs : real.Milliseconds(); }
+    bool IsKeyDown(Key key) override {
+        if (replay) return replay->IsDown(key);
+        const bool down = script ? script->IsDown(frame, key) : real.IsKeyDown(key);
+        if (recorder && down) recorder->NoteKey(key);
+        return down;
+    }
+    uint32_t Milliseconds() override {
+        if (replay) return replay->NextReading();
+        const uint32_t ms = fixedClock ? virtualMs : real.Milliseconds();
+        if (recorder) recorder->NoteReading(ms);
+        return ms;
+    }
     void Sleep(uint32_t ms) override {
         if (!noSleep && !fixedClock) real.Sleep(ms);
     }
 
-    void SetFrame(long long index) { frame = index; }
+    // Window events that steer the run go through here too. Scripted runs
+    // keep going when the window loses focus; a replay adds the recorded
+    // events to the real ones, so the viewer can still close it.
+    void FilterWindowEvents(WindowBackend::Events& events) {
+        if (replay) {
+            events.close = events.close || (replay->Flags() & ReplayStep::kClose) != 0;
+            events.focusLost = (replay->Flags() & ReplayStep::kFocusLost) != 0;
+            return;
+        }
+        if (script) events.focusLost = false;
+        if (recorder)
+            recorder->NoteFlags((events.close ? ReplayStep::kClose : 0u) |
+                                (events.focusLost ? ReplayStep::kFocusLost : 0u));
+    }
+
+    void SetFrame(long long index) {
+        frame = index;
+        if (recorder) recorder->NextStep();
+        if (replay) replay->NextStep();
+    }
     // Called at the end of every frame: the virtual clock moves on.
     void EndFrame() {
         if (fixedClock) virtualMs += kFixedStepMs;
@@ -29,6 +63,8 @@ private:
     const InputScript* script;
     bool fixedClock;
     bool noSleep;
+    ReplayRecorder* recorder;
+    Replay* replay;
     long long frame = 0;
     uint32_t virtualMs = 0;
 };

@@ -6,7 +6,8 @@
 
 bool ParseKeyName(const std::string& name, Key& key) {
     static const struct { const char* name; Key key; } kNames[] = {
-        {"Z", Key::Z}, {"Left", Key::Left}, {"Right", Key::Right}, {"Enter", Key::Enter}, {"Escape", Key::Escape}};
+        {"Z", Key::Z},         {"Left", Key::Left}, {"Right", Key::Right},
+        {"Enter", Key::Enter}, {"Escape", Key::Escape}, {"P", Key::Pause}, {"Pause", Key::Pause}};
     for (const auto& entry : kNames) {
         if (name == entry.name) {
             key = entry.key;
@@ -53,7 +54,7 @@ bool InputScript::Parse(const std::string& text, std::string& error) {
         while (words >> keyName) {
             Key key;
             if (!ParseKeyName(keyName, key)) {
-                error = where + "unknown key '" + keyName + "' (keys: Z Left Right Enter Escape)";
+                error = where + "unknown key '" + keyName + "' (keys: Z Left Right Enter Escape P)";
                 return false;
             }
             range.keys |= 1u << static_cast<unsigned>(key);

@@ -29,7 +29,7 @@ void Scene_base::ClearTargets() {
 }
 
 void Scene_base::Frame() {
-    {
+    if (!paused) {
         FrameStats::Section section(FrameStats::kUpdate);
         Update();
     }

@@ -8,7 +8,8 @@ class AxSoundEffect;
 class AxSoundInstance;
 
 // Base of every screen-filling state: a texture cache, the fade overlay and
-// the Enter sound, and the default frame (update, clear to blue, draw).
+// the Enter sound, and the default frame (update unless paused, clear to
+// blue, draw).
 class Scene_base {
 public:
     Scene_base();
@@ -20,11 +21,15 @@ public:
     // clocks that measure play time move their references on by it.
     virtual void ShiftClock(uint32_t ms) { (void)ms; }
 
+    // Set by the app while the game is paused: Frame draws but does not update.
+    bool paused = false;
+    // Set by a scene in which the gamepad's Start pauses (racing) rather than
+    // standing for Enter (the title and result screens).
+    bool startPauses = false;
+
     AxTextureCache* textureCache = nullptr;
     AxTexture* fadeTex = nullptr;
     bool fadeOut = false;
-    // Set by the application while the game is paused: frames are drawn, not updated.
-    bool paused = false;
     float fadeAlpha = 0.0f;
     std::shared_ptr<AxSoundEffect> pressSound;
     std::shared_ptr<AxSoundInstance> pressInst;

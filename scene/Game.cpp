@@ -282,6 +282,8 @@ void Game::Frame() {
         FrameStats::Section section(FrameStats::kUpdate);
         Update();
     }
+    // A gamepad's Start pauses a race under way and stands for Enter elsewhere.
+    startPauses = mode == 0 && !PlayerFinished();
     FrameStats::Section section(FrameStats::kDraw);
     ClearTargets();
     if (camera && player) camera->SetFromTarget(player->headingWorld);

@@ -9,7 +9,7 @@ PACKAGES=(
   libsdl2-dev libepoxy-dev libegl-dev libegl1 libegl-mesa0 libgl1-mesa-dri libgbm1
   libopenal-dev libopenal1
   libtinygltf-dev nlohmann-json3-dev libstb-dev
-  libgtest-dev
+  libgtest-dev xvfb xauth
   fonts-dejavu-core
   clang libclang-rt-14-dev
 )

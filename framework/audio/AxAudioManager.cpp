@@ -9,6 +9,7 @@
 #include <AL/alext.h>
 #include <AL/efx.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -178,6 +179,22 @@ void AxAudioManager::Release() {
     framePlays.clear();
     g_currentGeneration = 0;
     audioEngine.reset();
+    paused = false;
+}
+
+void AxAudioManager::PauseAll() {
+    if (!audioEngine || paused) return;
+    paused = true;
+    // The loopback engine only mixes when asked; holding back is its pause.
+    if (!audioEngine->loopback && alcIsExtensionPresent(audioEngine->device, "ALC_SOFT_pause_device"))
+        alcDevicePauseSOFT(audioEngine->device);
+}
+
+void AxAudioManager::ResumeAll() {
+    if (!audioEngine || !paused) return;
+    paused = false;
+    if (!audioEngine->loopback && alcIsExtensionPresent(audioEngine->device, "ALC_SOFT_pause_device"))
+        alcDeviceResumeSOFT(audioEngine->device);
 }
 
 void AxAudioManager::AddPlayList(const std::shared_ptr<AxSoundInstance>& instance) {
@@ -193,7 +210,8 @@ int AxAudioManager::SampleRate() const { return audioEngine ? audioEngine->rate 
 
 bool AxAudioManager::RenderSamples(float* out, int frames) {
     if (!audioEngine || !audioEngine->loopback || !out || frames < 0) return false;
-    if (frames > 0) alcRenderSamplesSOFT(audioEngine->device, out, frames);
+    if (paused) std::fill(out, out + static_cast<size_t>(frames) * 2, 0.0f);
+    else if (frames > 0) alcRenderSamplesSOFT(audioEngine->device, out, frames);
     return true;
 }
 
@@ -203,14 +221,16 @@ void AxAudioManager::RecordPlay(const std::string& file, bool is3D, const Vector
 
 void AxAudioManager::AdvanceSilentEngine() {
     Engine& engine = *audioEngine;
-    if (!engine.loopback) return;
     uint32_t stepMs = kFixedStepMs;
     if (!fixedStep) {
+        // Read with a sound card too, and while paused: the game then reads
+        // the clock as often whatever the device, which replays rely on.
         const uint32_t now = Platform().Milliseconds();
         stepMs = now - engine.lastMs;  // unsigned: survives the clock wrapping
         engine.lastMs = now;
         if (stepMs > kMaxStepMs) stepMs = kMaxStepMs;
     }
+    if (!engine.loopback || paused) return;
     int frames = static_cast<int>(stepMs) * (kSilentRate / 1000);
     while (frames > 0) {
         const int chunk = frames < kScratchFrames ? frames : kScratchFrames;

@@ -49,6 +49,14 @@ public:
     void Release();
     void AddPlayList(const std::shared_ptr<AxSoundInstance>& instance);
 
+    // Holds every voice where it is, started ones and ones started later: the
+    // device stops mixing (the silent engine stops advancing), so each sound
+    // goes on from the same sample at ResumeAll. Sources keep their own
+    // states meanwhile, so the play list keeps them.
+    void PauseAll();
+    void ResumeAll();
+    bool IsPaused() const { return paused; }
+
     // The silent engine advances exactly 16 ms per Update instead of the
     // platform clock's elapsed time (reproducible runs). Set before Init.
     void SetFixedStep(bool fixed) { fixedStep = fixed; }
@@ -60,8 +68,8 @@ public:
     // The effect slot positional voices send to; 0 without reverb.
     unsigned int ReverbSlot() const;
     // Mixes frames stereo frames of the silent engine into out (interleaved
-    // left, right; out must hold 2 * frames floats). False with a real device
-    // or without an engine.
+    // left, right; out must hold 2 * frames floats); silence while paused.
+    // False with a real device or without an engine.
     bool RenderSamples(float* out, int frames);
 
     const std::map<const AxSoundInstance*, std::shared_ptr<AxSoundInstance>>& GetPlayList() const { return playList; }
@@ -90,4 +98,5 @@ private:
     std::map<const AxSoundInstance*, std::shared_ptr<AxSoundInstance>> playList;
     std::vector<AxSoundPlayRecord> framePlays;
     bool fixedStep = false;
+    bool paused = false;
 };

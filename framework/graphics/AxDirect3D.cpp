@@ -23,6 +23,22 @@ GLenum GlTopology(AxTopology t) {
 }
 }  // namespace
 
+AxFitRect FitPicture(int width, int height, int targetWidth, int targetHeight) {
+    AxFitRect fit;
+    if (width <= 0 || height <= 0 || targetWidth <= 0 || targetHeight <= 0) return fit;
+    const long long w = width, h = height, tw = targetWidth, th = targetHeight;
+    if (tw * h > th * w) {  // the target is wider: bars left and right
+        fit.height = targetHeight;
+        fit.width = static_cast<int>((th * w + h / 2) / h);
+    } else {
+        fit.width = targetWidth;
+        fit.height = static_cast<int>((tw * h + w / 2) / w);
+    }
+    fit.x = (targetWidth - fit.width) / 2;
+    fit.y = (targetHeight - fit.height) / 2;
+    return fit;
+}
+
 bool AxGLContextAlive() { return g_context && WindowBackend::IsContextCurrent(g_context); }
 
 AxSamplerState::~AxSamplerState() {
@@ -267,11 +283,25 @@ void AxDirect3D::ClearDepthStencil(float depth, uint8_t stencil) {
 void AxDirect3D::Present() {
     if (!context) return;
     if (submitEnabled) {
-        int windowWidth = 0, windowHeight = 0;
-        WindowBackend::ClientSize(window, windowWidth, windowHeight);
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, frameBuffer);
+        // Drawable pixels, not window units: on HiDPI screens they are more.
+        int targetWidth = 0, targetHeight = 0;
+        WindowBackend::DrawableSize(window, targetWidth, targetHeight);
+        const AxFitRect fit = FitPicture(width, height, targetWidth, targetHeight);
+        const bool scissor = glIsEnabled(GL_SCISSOR_TEST);
+        glDisable(GL_SCISSOR_TEST);
         glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-        glBlitFramebuffer(0, 0, width, height, 0, 0, windowWidth, windowHeight, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+        if (fit.width != targetWidth || fit.height != targetHeight) {
+            glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+            glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+            glClear(GL_COLOR_BUFFER_BIT);
+        }
+        if (fit.width > 0) {
+            glBindFramebuffer(GL_READ_FRAMEBUFFER, frameBuffer);
+            const bool same = fit.width == width && fit.height == height;
+            glBlitFramebuffer(0, 0, width, height, fit.x, fit.y, fit.x + fit.width, fit.y + fit.height,
+                              GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
+        }
+        if (scissor) glEnable(GL_SCISSOR_TEST);
         glBindFramebuffer(GL_FRAMEBUFFER, frameBuffer);
     }
     WindowBackend::SwapWindow(window);

@@ -31,6 +31,14 @@ struct AxInputElement {
 };
 using AxInputLayout = std::vector<AxInputElement>;
 
+// Where a picture of width x height is shown inside a target of
+// targetWidth x targetHeight: as large as fits with its aspect kept, centred,
+// the rest left as bars. Empty when the target is.
+struct AxFitRect {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+AxFitRect FitPicture(int width, int height, int targetWidth, int targetHeight);
+
 // True while the device's context exists and is current: GL objects may be
 // made and deleted. Objects outliving the context just forget their names.
 bool AxGLContextAlive();
@@ -58,7 +66,8 @@ public:
 
     void ClearBackBuffer(float r, float g, float b, float a);
     void ClearDepthStencil(float depth, uint8_t stencil);
-    // Shows the back buffer in the window without waiting for the display.
+    // Shows the back buffer in the window without waiting for the display,
+    // scaled to fit the window's drawable area with black bars beside it.
     void Present();
     // The back buffer as RGBA8, top row first.
     bool ReadBackBuffer(std::vector<uint8_t>& rgba, int& width, int& height);

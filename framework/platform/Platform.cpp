@@ -1,5 +1,7 @@
 #include "framework/platform/Platform.h"
 
+#include "framework/platform/Gamepads.h"
+
 #include <SDL2/SDL.h>
 #include <sys/resource.h>
 #include <time.h>
@@ -9,12 +11,7 @@
 namespace {
 class SdlPlatformImpl final : public IPlatform {
 public:
-    bool IsKeyDown(Key key) override {
-        int count = 0;
-        const Uint8* state = SDL_GetKeyboardState(&count);
-        const SDL_Scancode code = ScanCode(key);
-        return state && code < count && state[code] != 0;
-    }
+    bool IsKeyDown(Key key) override { return KeyboardDown(key) || Gamepads::IsDown(key); }
     uint32_t Milliseconds() override { return SDL_GetTicks(); }
     // Wakes on the clock's own millisecond tick, as a 1 ms system timer does:
     // a plain delay overshoots into the next tick now and then, which would
@@ -28,20 +25,26 @@ public:
     }
 
 private:
-    static SDL_Scancode ScanCode(Key key) {
+    static bool KeyboardDown(Key key) {
+        int count = 0;
+        const Uint8* state = SDL_GetKeyboardState(&count);
+        auto down = [&](SDL_Scancode code) { return state && code < count && state[code] != 0; };
         switch (key) {
-            case Key::Z: return SDL_SCANCODE_Z;
-            case Key::Left: return SDL_SCANCODE_LEFT;
-            case Key::Right: return SDL_SCANCODE_RIGHT;
-            case Key::Enter: return SDL_SCANCODE_RETURN;
-            case Key::Escape: return SDL_SCANCODE_ESCAPE;
+            // Up too, for keyboards that drop Z while both arrows are held.
+            case Key::Z: return down(SDL_SCANCODE_Z) || down(SDL_SCANCODE_UP);
+            case Key::Left: return down(SDL_SCANCODE_LEFT);
+            case Key::Right: return down(SDL_SCANCODE_RIGHT);
+            case Key::Enter: return down(SDL_SCANCODE_RETURN) && !(SDL_GetModState() & KMOD_ALT);
+            case Key::Escape: return down(SDL_SCANCODE_ESCAPE);
+            case Key::Pause: return down(SDL_SCANCODE_P);
         }
-        return SDL_SCANCODE_UNKNOWN;
+        return false;
     }
 };
 
 IPlatform* g_platform = nullptr;
 bool g_headless = false;
+bool g_startPauses = false;
 }  // namespace
 
 IPlatform& SdlPlatform() {
@@ -51,6 +54,9 @@ IPlatform& SdlPlatform() {
 
 IPlatform& Platform() { return g_platform ? *g_platform : SdlPlatform(); }
 void SetPlatform(IPlatform* platform) { g_platform = platform; }
+
+void SetGamepadStartPauses(bool pauses) { g_startPauses = pauses; }
+bool GamepadStartPauses() { return g_startPauses; }
 
 void SetHeadless(bool headless) { g_headless = headless; }
 bool IsHeadless() { return g_headless; }

@@ -1,12 +1,22 @@
 #pragma once
-// The one seam through which game code sees the keyboard and the clock.
-// The SDL layer, the scripted-input/fixed-clock harness and unit-test fakes
-// all implement it, so every frame is reproducible from (seed, keys, clock).
+// The one seam through which game code sees the keyboard, the gamepads and
+// the clock. The SDL layer, the scripted-input/fixed-clock harness, replays
+// and unit-test fakes all implement it, so every frame is reproducible from
+// (seed, keys, clock).
 
 #include <cstdint>
 #include <string>
 
-enum class Key { Z, Left, Right, Enter, Escape };
+// What each key stands for on the keyboard and on a gamepad:
+//   Z       Z or Up; south face button (A) or right trigger
+//   Left    Left; d-pad left or left stick left
+//   Right   Right; d-pad right or left stick right
+//   Enter   Return (not with Alt: Alt+Return is the fullscreen toggle);
+//           Start, unless the scene lets Start pause
+//   Escape  Escape; Back
+//   Pause   P; Start where the scene lets it pause
+enum class Key { Z, Left, Right, Enter, Escape, Pause };
+constexpr int kKeyCount = 6;
 
 class IPlatform {
 public:
@@ -25,6 +35,11 @@ void SetPlatform(IPlatform* platform);
 
 // The real keyboard, clock and sleep through SDL.
 IPlatform& SdlPlatform();
+
+// Start means Enter on screens that wait for it and Pause during play; the
+// app says which holds for the scene in front.
+void SetGamepadStartPauses(bool pauses);
+bool GamepadStartPauses();
 
 // Headless runs use the offscreen video driver and report to stderr, not boxes.
 void SetHeadless(bool headless);

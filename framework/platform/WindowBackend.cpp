@@ -1,10 +1,23 @@
 #include "framework/platform/WindowBackend.h"
 
+#include "framework/platform/Gamepads.h"
 #include "framework/platform/Platform.h"
 
 #include <SDL2/SDL.h>
 
 namespace WindowBackend {
+namespace {
+// The game has one window; key events pushed without a window id mean it.
+SDL_Window* g_window = nullptr;
+// Below this the picture is too small to play on.
+constexpr int kMinWidth = 320;
+constexpr int kMinHeight = 180;
+
+void ToggleFullscreen(Uint32 windowId) {
+    SDL_Window* window = windowId ? SDL_GetWindowFromID(windowId) : g_window;
+    if (window) SetFullscreen(window, !IsFullscreen(window));
+}
+}  // namespace
 
 void* Create(int width, int height, const std::string& title, std::string& error) {
     if (IsHeadless()) SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
@@ -24,7 +37,7 @@ void* Create(int width, int height, const std::string& title, std::string& error
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
 
-    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_ALLOW_HIGHDPI;
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_RESIZABLE;
     flags |= IsHeadless() ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN;
     SDL_Window* window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                           width, height, flags);
@@ -33,6 +46,10 @@ void* Create(int width, int height, const std::string& title, std::string& error
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return nullptr;
     }
+    SDL_SetWindowMinimumSize(window, kMinWidth, kMinHeight);
+    // Headless runs are scripted; a pad lying on the desk must not steer them.
+    if (!IsHeadless()) Gamepads::Open();
+    g_window = window;
     return window;
 }
 
@@ -40,30 +57,58 @@ void Destroy(void* window) {
     if (!window) return;
     // Video stays initialised until exit: unloading the GL driver mid-run
     // gains nothing and loses the driver's symbols for leak reports.
+    if (window == g_window) {
+        g_window = nullptr;
+        Gamepads::Close();
+    }
     SDL_DestroyWindow(static_cast<SDL_Window*>(window));
 }
 
-bool PumpEvents() {
-    bool close = false;
+Events PumpEvents() {
+    Events events;
+    Gamepads::Update();
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         switch (event.type) {
-            case SDL_QUIT: close = true; break;
+            case SDL_QUIT: events.close = true; break;
             case SDL_WINDOWEVENT:
-                if (event.window.event == SDL_WINDOWEVENT_CLOSE) close = true;
+                if (event.window.event == SDL_WINDOWEVENT_CLOSE) events.close = true;
+                if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) events.focusLost = true;
                 break;
-            case SDL_KEYDOWN:
-                if (event.key.keysym.scancode == SDL_SCANCODE_ESCAPE) close = true;
+            case SDL_KEYDOWN: {
+                const SDL_Scancode code = event.key.keysym.scancode;
+                if (code == SDL_SCANCODE_ESCAPE) events.close = true;
+                const bool alt = (event.key.keysym.mod & KMOD_ALT) != 0;
+                if (!event.key.repeat && (code == SDL_SCANCODE_F11 || (code == SDL_SCANCODE_RETURN && alt)))
+                    ToggleFullscreen(event.key.windowID);
                 break;
+            }
+            case SDL_CONTROLLERDEVICEADDED:
+            case SDL_CONTROLLERDEVICEREMOVED: Gamepads::HandleEvent(event); break;
             default: break;
         }
     }
-    return close;
+    return events;
 }
 
 void ClientSize(void* window, int& width, int& height) {
     width = height = 0;
     if (window) SDL_GetWindowSize(static_cast<SDL_Window*>(window), &width, &height);
+}
+
+void DrawableSize(void* window, int& width, int& height) {
+    width = height = 0;
+    if (window) SDL_GL_GetDrawableSize(static_cast<SDL_Window*>(window), &width, &height);
+}
+
+bool SetFullscreen(void* window, bool fullscreen) {
+    if (!window) return false;
+    return SDL_SetWindowFullscreen(static_cast<SDL_Window*>(window),
+                                   fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) == 0;
+}
+
+bool IsFullscreen(void* window) {
+    return window && (SDL_GetWindowFlags(static_cast<SDL_Window*>(window)) & SDL_WINDOW_FULLSCREEN) != 0;
 }
 
 void* CreateGLContext(void* window, std::string& error) {

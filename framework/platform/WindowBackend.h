@@ -4,14 +4,26 @@
 #include <string>
 
 namespace WindowBackend {
-// Creates a window whose client (drawable) area is exactly width x height,
-// ready for an OpenGL 3.3 core context. Returns the native handle or null.
+// Creates a resizable window whose client area starts at exactly width x
+// height, ready for an OpenGL 3.3 core context. Unless headless it also
+// opens the gamepads. Returns the native handle or null.
 void* Create(int width, int height, const std::string& title, std::string& error);
 void Destroy(void* window);
-// Handles every pending event without blocking. Returns true when the user
-// asked to close the window (close button, Escape pressed).
-bool PumpEvents();
+
+struct Events {
+    bool close = false;      // close button, quit request, Escape pressed
+    bool focusLost = false;  // the window stopped taking the keyboard
+};
+// Handles every pending event without blocking: gamepads come and go, F11
+// and Alt+Enter switch fullscreen, and what the game must act on is returned.
+Events PumpEvents();
 void ClientSize(void* window, int& width, int& height);
+// The size in pixels the picture is shown at; larger than the client size
+// on HiDPI screens.
+void DrawableSize(void* window, int& width, int& height);
+// Borderless fullscreen on the window's display, or back to the window.
+bool SetFullscreen(void* window, bool fullscreen);
+bool IsFullscreen(void* window);
 
 void* CreateGLContext(void* window, std::string& error);
 void DeleteGLContext(void* context);

@@ -49,3 +49,30 @@ TEST(CommandLine, RejectsBadValues) {
         EXPECT_FALSE(error.empty());
     }
 }
+
+TEST(CommandLine, WindowAndReplayOptions) {
+    RunOptions options;
+    std::string error;
+    ASSERT_TRUE(Parse({"--fullscreen", "--record", "run.rec", "--input", "keys.txt"}, options, error)) << error;
+    EXPECT_TRUE(options.fullscreen);
+    EXPECT_EQ(options.recordFile, "run.rec");
+
+    RunOptions replay;
+    ASSERT_TRUE(Parse({"--replay", "run.rec", "--headless", "--trace", "-", "--frames", "10"}, replay, error));
+    EXPECT_EQ(replay.replayFile, "run.rec");
+    EXPECT_TRUE(replay.recordFile.empty());
+
+    // A replay brings its own keys, clock and seed; anything that would
+    // fight it is refused up front.
+    for (const char* clash : {"--input", "--record", "--seed", "--fixed-clock", "--autopilot"}) {
+        std::vector<std::string> words{"--replay", "run.rec", clash};
+        if (std::string(clash) != "--fixed-clock" && std::string(clash) != "--autopilot") words.push_back("1");
+        RunOptions o;
+        EXPECT_FALSE(Parse(words, o, error)) << clash;
+        EXPECT_NE(error.find(clash), std::string::npos) << error;
+    }
+    RunOptions o;
+    EXPECT_FALSE(Parse({"--replay"}, o, error));
+    EXPECT_NE(std::string(UsageText()).find("--replay FILE"), std::string::npos);
+    EXPECT_NE(std::string(UsageText()).find("--fullscreen"), std::string::npos);
+}

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -137,4 +138,61 @@ TEST_F(RunTest, FailedStartUpReportsAndExitsNonZero) {
     run = RunGame("--headless --frames 3", "MESA_GL_VERSION_OVERRIDE=3.0");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.out.find("Direct3D初期化失敗: "), std::string::npos) << run.out;
+}
+
+namespace {
+std::string ReadAll(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+}  // namespace
+
+TEST_F(RunTest, ARecordedRunReplaysFrameForFrameOnTheRealClock) {
+    // Keys with a pause in the middle, so the recording has keys to carry.
+    std::ofstream(Path("keys.txt")) << "0 80 Z\n20 30 Left\n40 40 P\n55 55 P\n";
+    Result run = RunGame("--headless --no-render --frames 90 --input " + Path("keys.txt") + " --record " +
+                         Path("run.rec") + " --trace " + Path("t1.jsonl"));
+    ASSERT_EQ(run.status, 0) << run.out;
+    run = RunGame("--headless --no-render --replay " + Path("run.rec") + " --trace " + Path("t2.jsonl"));
+    ASSERT_EQ(run.status, 0) << run.out;
+
+    const auto recorded = ReadTrace(dir / "t1.jsonl");
+    const auto replayed = ReadTrace(dir / "t2.jsonl");
+    ASSERT_EQ(recorded.size(), 90u);
+    ASSERT_EQ(replayed.size(), recorded.size());
+    for (size_t i = 0; i < recorded.size(); ++i) ASSERT_EQ(replayed[i], recorded[i]) << "frame " << i;
+    // The real clock, not the virtual one: the readings are the wall's.
+    bool virtualLooking = true;
+    for (size_t i = 0; i < recorded.size(); ++i) virtualLooking &= recorded[i]["ms"] == 16 * i;
+    EXPECT_FALSE(virtualLooking);
+    EXPECT_NE(ReadAll(dir / "run.rec").find("\ns 32 "), std::string::npos) << "the pause key is in the recording";
+}
+
+TEST_F(RunTest, BrokenRecordingsAreRefusedBeforeStarting) {
+    ASSERT_EQ(RunGame("--headless --no-render --fixed-clock --frames 20 --record " + Path("good.rec")).status, 0);
+    const std::string good = ReadAll(dir / "good.rec");
+    ASSERT_GT(good.size(), 100u);
+    std::string otherVersion = good;
+    otherVersion.replace(0, good.find('\n'), "vorlan-replay 9");
+    const std::pair<std::string, std::string> cases[] = {
+        {good.substr(0, good.size() / 2), "cut short"},
+        {good.substr(0, good.size() - 1), "cut short"},
+        {otherVersion, "version 9"},
+        {std::string("\x7f" "ELF\x02\x01\x01\0garbage", 16), "not a replay file"},
+        {"", "not a replay file"},
+    };
+    for (const auto& [content, message] : cases) {
+        std::ofstream(Path("bad.rec"), std::ios::binary) << content;
+        const Result run = RunGame("--headless --replay " + Path("bad.rec") + " --trace " + Path("t.jsonl"));
+        EXPECT_EQ(run.status, 2) << run.out;
+        EXPECT_NE(run.out.find(message), std::string::npos) << run.out;
+        EXPECT_FALSE(fs::exists(dir / "t.jsonl")) << "no frame runs";
+    }
+    EXPECT_EQ(RunGame("--headless --replay " + Path("missing.rec")).status, 2);
+    // Played back whole, the fixed-clock recording needs no --fixed-clock.
+    const Result run = RunGame("--headless --no-render --replay " + Path("good.rec") + " --trace " + Path("t.jsonl"));
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(ReadTrace(dir / "t.jsonl").size(), 20u);
 }

@@ -1,0 +1,102 @@
+#pragma once
+// Exact replays. A recording holds everything a run depends on: the random
+// seed, which keys the game saw down in every frame, and every clock reading
+// the game took, in order. Played back through the platform, the game sees
+// the same answers to the same questions and so runs the same race.
+//
+// The file is text, one record a line, numbers in decimal:
+//
+//   vorlan-replay 1            magic word and format version
+//   seed N given|clock         the seed, and whether --seed gave it or the clock
+//   fixed-clock 0|1            --fixed-clock was on
+//   autopilot 0|1              --autopilot was on
+//   frames N                   --frames of the run, -1 for none
+//   s KEYS FLAGS COUNT MS...   one line per step: first the start-up, then
+//                              one per frame, in order
+//   end STEPS                  the number of s lines; absent when cut short
+//
+// KEYS has bit k set when Key number k was reported down in that step (Z 1,
+// Left 2, Right 4, Enter 8, Escape 16, Pause 32). FLAGS has 1 for a close
+// request and 2 for a loss of focus seen by the window in that step. COUNT is
+// the number of clock readings MS that follow.
+
+#include "framework/platform/Platform.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+struct ReplayHeader {
+    static constexpr int kVersion = 1;
+    unsigned seed = 0;
+    bool seedGiven = false;
+    bool fixedClock = false;
+    bool autopilot = false;
+    long long frames = -1;
+};
+
+struct ReplayStep {
+    static constexpr unsigned kClose = 1;
+    static constexpr unsigned kFocusLost = 2;
+    unsigned keys = 0;
+    unsigned flags = 0;
+    std::vector<uint32_t> readings;
+};
+
+// Writes a recording as the run goes, one step at a time.
+class ReplayRecorder {
+public:
+    ~ReplayRecorder();
+    bool Open(const std::string& path);
+    bool IsOpen() const { return file != nullptr; }
+
+    void NoteKey(Key key) { current.keys |= 1u << static_cast<unsigned>(key); }
+    void NoteFlags(unsigned flags) { current.flags |= flags; }
+    void NoteReading(uint32_t ms) { current.readings.push_back(ms); }
+    // Closes the step under way and starts the next. The header goes out with
+    // the first step, so it must be complete by then.
+    void NextStep();
+    // Writes the last step and the end line. False when writing failed.
+    bool Finish();
+
+    ReplayHeader header;
+
+private:
+    void WriteStep();
+    std::FILE* file = nullptr;
+    bool headerWritten = false;
+    bool failed = false;
+    long long steps = 0;
+    ReplayStep current;
+};
+
+// A recording read back, and the cursor that plays it.
+class Replay {
+public:
+    // False with a description of the first problem in error; a file cut
+    // short, of another version or not a recording at all is refused whole.
+    bool Parse(const std::string& text, std::string& error);
+    bool LoadFile(const std::string& path, std::string& error);
+
+    bool IsDown(Key key) const;
+    unsigned Flags() const;
+    // The next reading of the step; asking more often than the recording did
+    // puts the replay out of step.
+    uint32_t NextReading();
+    // On to the next step; the one left must have had all its readings taken.
+    void NextStep();
+    bool OutOfStep() const { return !problem.empty(); }
+    const std::string& Problem() const { return problem; }
+
+    ReplayHeader header;
+    std::vector<ReplayStep> steps;
+
+private:
+    void Fail(const std::string& what);
+    std::string Where() const;
+    size_t step = 0;
+    size_t reading = 0;
+    uint32_t lastReading = 0;
+    std::string problem;
+};

@@ -1,0 +1,92 @@
+#include "framework/platform/Gamepads.h"
+
+#include <SDL2/SDL.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace Gamepads {
+namespace {
+bool g_open = false;
+std::vector<SDL_GameController*> g_pads;
+
+void Add(int deviceIndex) {
+    if (!SDL_IsGameController(deviceIndex)) return;
+    // Plugging in produces a device-added event for pads that were already
+    // opened at start-up too; one handle per pad is enough.
+    const SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(deviceIndex);
+    for (SDL_GameController* pad : g_pads)
+        if (SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(pad)) == id) return;
+    if (SDL_GameController* pad = SDL_GameControllerOpen(deviceIndex)) g_pads.push_back(pad);
+}
+
+void Remove(SDL_JoystickID id) {
+    for (auto it = g_pads.begin(); it != g_pads.end(); ++it) {
+        if (SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(*it)) == id) {
+            SDL_GameControllerClose(*it);
+            g_pads.erase(it);
+            return;
+        }
+    }
+}
+
+bool Button(SDL_GameController* pad, SDL_GameControllerButton button) {
+    return SDL_GameControllerGetButton(pad, button) != 0;
+}
+int Axis(SDL_GameController* pad, SDL_GameControllerAxis axis) { return SDL_GameControllerGetAxis(pad, axis); }
+
+bool PadDown(SDL_GameController* pad, Key key) {
+    switch (key) {
+        case Key::Z:
+            return Button(pad, SDL_CONTROLLER_BUTTON_A) ||
+                   Axis(pad, SDL_CONTROLLER_AXIS_TRIGGERRIGHT) > kTriggerThreshold;
+        case Key::Left:
+            return Button(pad, SDL_CONTROLLER_BUTTON_DPAD_LEFT) ||
+                   Axis(pad, SDL_CONTROLLER_AXIS_LEFTX) < -kStickDeadZone;
+        case Key::Right:
+            return Button(pad, SDL_CONTROLLER_BUTTON_DPAD_RIGHT) ||
+                   Axis(pad, SDL_CONTROLLER_AXIS_LEFTX) > kStickDeadZone;
+        case Key::Enter: return !GamepadStartPauses() && Button(pad, SDL_CONTROLLER_BUTTON_START);
+        case Key::Pause: return GamepadStartPauses() && Button(pad, SDL_CONTROLLER_BUTTON_START);
+        case Key::Escape: return Button(pad, SDL_CONTROLLER_BUTTON_BACK);
+    }
+    return false;
+}
+}  // namespace
+
+bool Open() {
+    if (g_open) return true;
+    if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) return false;
+    g_open = true;
+    for (int i = 0; i < SDL_NumJoysticks(); ++i) Add(i);
+    return true;
+}
+
+void Close() {
+    if (!g_open) return;
+    for (SDL_GameController* pad : g_pads) SDL_GameControllerClose(pad);
+    g_pads.clear();
+    SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+    g_open = false;
+}
+
+bool IsOpen() { return g_open; }
+
+void HandleEvent(const SDL_Event& event) {
+    if (!g_open) return;
+    if (event.type == SDL_CONTROLLERDEVICEADDED) Add(event.cdevice.which);
+    else if (event.type == SDL_CONTROLLERDEVICEREMOVED) Remove(event.cdevice.which);
+}
+
+void Update() {
+    // SDL only refreshes pads from the event pump while joystick events are
+    // wanted; asking directly keeps them current either way.
+    if (g_open) SDL_GameControllerUpdate();
+}
+
+int Count() { return static_cast<int>(g_pads.size()); }
+
+bool IsDown(Key key) {
+    return std::any_of(g_pads.begin(), g_pads.end(), [key](SDL_GameController* pad) { return PadDown(pad, key); });
+}
+}  // namespace Gamepads
