@@ -108,6 +108,8 @@ public:
     int height = 0;
     // The vertex programs remap depth when the context cannot take it 0 to 1.
     bool depthRemap = false;
+    // Mesa's llvmpipe and the like: the default samplers filter trilinearly.
+    bool softwareRasteriser = false;
     // Set before Init to remap even when clip control is there (tests).
     bool forceDepthRemap = false;
     // What the last DrawVertexBuffer wrote into, and draws issued (counted

@@ -13,7 +13,10 @@ AxMaterial::AxMaterial() {
 namespace {
 std::shared_ptr<AxTexture> LoadOrWhite(const std::string& dir, const std::string& name) {
     auto texture = std::make_shared<AxTexture>();
-    if (texture->Load(dir + name)) return texture;
+    // Mipmaps: a texture repeated into the distance is sampled from a level
+    // that fits its footprint (without them anisotropic sampling on software
+    // rasterisers walks thousands of texels a pixel).
+    if (texture->Load(dir + name, false, false, true)) return texture;
     return AxDirect3D::GetInstance().whiteTex;
 }
 }  // namespace
