@@ -24,7 +24,7 @@ for line in open(sys.argv[1]):
 [ -n "$finish" ] || { echo "screenshots: the player did not finish" >&2; exit 1; }
 
 "${run[@]}" --frames $((finish + 91)) \
-  --screenshot "120:$ROOT/docs/title.png" \
+  --screenshot "3:$ROOT/docs/title.png" \
   --screenshot "280:$ROOT/docs/countdown.png" \
   --screenshot "1500:$ROOT/docs/race.png" \
   --screenshot "$((finish + 90)):$ROOT/docs/result.png" >/dev/null

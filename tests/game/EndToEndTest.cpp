@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -50,7 +51,8 @@ bool PlayedIn(const json& frame, const std::string& file, bool* is3D = nullptr) 
 class EndToEnd : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        dir = fs::temp_directory_path() / "vorlan-end-to-end";
+        // ctest runs each test in its own process, maybe at the same time.
+        dir = fs::temp_directory_path() / ("vorlan-end-to-end-" + std::to_string(getpid()));
         fs::remove_all(dir);
         fs::create_directories(dir);
         // The first run finds the frame the player finishes; the second

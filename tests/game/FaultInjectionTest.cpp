@@ -69,7 +69,8 @@ TEST_P(FaultInjection, EveryDataFileInTurn) {
     ASSERT_GT(files.size(), 50u);
 
     const fs::path work = fs::temp_directory_path() / ("vorlan-faults-" + Name(GetParam()));
-    std::ofstream(fs::temp_directory_path() / "vorlan-faults-start.txt") << "5 5 Enter\n";
+    const fs::path keys = fs::temp_directory_path() / ("vorlan-faults-" + Name(GetParam()) + "-start.txt");
+    std::ofstream(keys) << "5 5 Enter\n";
     std::mt19937 random(42);
     for (const fs::path& file : files) {
         const fs::path relative = fs::relative(file, data);
@@ -96,7 +97,7 @@ TEST_P(FaultInjection, EveryDataFileInTurn) {
         const std::string command = "cd " + work.string() + " && " + VORLAN_BINARY_DIR +
                                     "/vorlan --headless --no-render --fixed-clock --uncapped --autopilot --seed 3 "
                                     "--frames 520 --input " +
-                                    (fs::temp_directory_path() / "vorlan-faults-start.txt").string() +
+                                    keys.string() +
                                     " 2>" + (work / "err.txt").string();
         FILE* pipe = popen(command.c_str(), "r");
         ASSERT_NE(pipe, nullptr);
@@ -111,6 +112,7 @@ TEST_P(FaultInjection, EveryDataFileInTurn) {
         EXPECT_EQ(Slurp(work / "err.txt"), "");
     }
     fs::remove_all(work);
+    fs::remove(keys);
 }
 
 INSTANTIATE_TEST_SUITE_P(Data, FaultInjection,
