@@ -10,6 +10,7 @@
 #include "framework/graphics/AxTextureCache.h"
 #include "framework/platform/Platform.h"
 #include "scene/GameSettings.h"
+#include "scene/HudSprite.h"
 #include "scene/PointFile.h"
 #include "scene/RaceTimer.h"
 #include "stage/ChaseCamera.h"
@@ -19,7 +20,6 @@
 #include "stage/Sky.h"
 #include "stage/WallSet.h"
 
-#include <cstdio>
 
 bool enterLatch = false;
 
@@ -40,7 +40,6 @@ const AxRect kResultPromptRect{0, 46, 570, 46};
 const AxRect kLapLabelRect{0, 168, 414, 84};
 const AxRect kRaceRankLabelRect{0, 84, 230, 84};
 const AxRect kResultRankLabelRect{0, 84, 300, 84};
-const AxRect kTimeLabelRect{0, 0, 438, 84};
 const AxRect kFinishRect{0, 131, 714, 131};
 const AxRect kRankRect{0, 0, 90, 97};
 const AxRect kFullScreenRect{0, 0, 1280, 720};
@@ -48,22 +47,6 @@ const AxRect kFullScreenRect{0, 0, 1280, 720};
 bool EnterDown() { return Platform().IsKeyDown(Key::Enter); }
 
 AxSpriteShader& Sprite() { return AxShaderManager::GetInstance().spriteShader; }
-
-void SetTransform(const Matrix& transform) {
-    Sprite().cb0.data.g_mTransform = transform;
-    Sprite().cb0.dirty = true;
-}
-
-void DrawAt(const Matrix& transform, AxTexture* texture, const AxRect& rect, float alpha = 1.0f,
-            float pivotX = 0.5f, float pivotY = 0.5f) {
-    SetTransform(transform);
-    const float color[4] = {1.0f, 1.0f, 1.0f, alpha};
-    const float pivot[2] = {pivotX, pivotY};
-    Sprite().DrawTex(texture, 0, 0, rect.width, rect.height, &rect, color, pivot);
-}
-
-Matrix At(float x, float y) { return Matrix::CreateTranslation(x, y, 0.0f); }
-Matrix HalfAt(float x, float y) { return Matrix::CreateScale(0.5f, 0.5f, 1.0f) * At(x, y); }
 }  // namespace
 
 Game::Game() { Init(); }
@@ -306,9 +289,9 @@ void Game::Draw() {
 
 void Game::DrawTitle() {
     Sprite().Begin(false, true);
-    DrawAt(At(0.0f, 200.0f), titleTex, kTitleRect);
-    DrawAt(Matrix(), pushTex, kTitlePromptRect, blinkAlpha);
-    DrawAt(Matrix(), fadeTex, kFullScreenRect, fadeAlpha);
+    DrawHudSprite(HudAt(0.0f, 200.0f), titleTex, kTitleRect);
+    DrawHudSprite(Matrix(), pushTex, kTitlePromptRect, blinkAlpha);
+    DrawHudSprite(Matrix(), fadeTex, kFullScreenRect, fadeAlpha);
     Sprite().End();
 }
 
@@ -319,28 +302,24 @@ void Game::DrawRaceHUD() {
             raceTimer->Draw();
             Sprite().Begin(false, true);  // the timer closed the batch
         }
-        DrawAt(HalfAt(-495.0f, 260.0f), uiTex, kLapLabelRect);
-        DrawAt(HalfAt(-467.0f, 272.0f), numberTex, RaceTimer::DigitRect(static_cast<int>(player->lap)), 1.0f, 1.0f,
+        DrawHudSprite(HudHalfAt(-495.0f, 260.0f), uiTex, kLapLabelRect);
+        DrawHudSprite(HudHalfAt(-467.0f, 272.0f), numberTex, DigitRect(static_cast<int>(player->lap)), 1.0f, 1.0f,
                1.0f);
-        DrawAt(HalfAt(-420.0f, 272.0f), numberTex, RaceTimer::DigitRect(kLaps), 1.0f, 1.0f, 1.0f);
-        DrawAt(At(380.0f, 300.0f), uiTex, kRaceRankLabelRect);
-        DrawAt(At(570.0f, 305.0f), RankTexture(player->GetRank()), kRankRect);
+        DrawHudSprite(HudHalfAt(-420.0f, 272.0f), numberTex, DigitRect(kLaps), 1.0f, 1.0f, 1.0f);
+        DrawHudSprite(HudAt(380.0f, 300.0f), uiTex, kRaceRankLabelRect);
+        DrawHudSprite(HudAt(570.0f, 305.0f), RankTexture(player->GetRank()), kRankRect);
     } else if (player) {
-        DrawAt(At(0.0f, 200.0f), signTex, kFinishRect);
-        DrawAt(At(-80.0f, 15.0f), uiTex, kResultRankLabelRect);
-        DrawAt(At(140.0f, 20.0f), RankTexture(player->GetRank()), kRankRect);
-        DrawAt(At(0.0f, -100.0f), uiTex, kTimeLabelRect);
+        DrawHudSprite(HudAt(0.0f, 200.0f), signTex, kFinishRect);
+        DrawHudSprite(HudAt(-80.0f, 15.0f), uiTex, kResultRankLabelRect);
+        DrawHudSprite(HudAt(140.0f, 20.0f), RankTexture(player->GetRank()), kRankRect);
+        DrawHudSprite(HudAt(0.0f, -100.0f), uiTex, kTimeLabelRect);
         const int time = raceTimer ? raceTimer->time : 0;
         const int minutes = raceTimer ? raceTimer->minutes : 0;
-        char digits[16];
-        const int length = std::snprintf(digits, sizeof digits, "%05d", time);
-        for (int k = 0; k < length; ++k)
-            DrawAt(At(370.0f - 53.0f * static_cast<float>(k), -75.0f), numberTex,
-                   RaceTimer::DigitRect(digits[length - 1 - k] - '0'), 1.0f, 1.0f, 1.0f);
-        DrawAt(At(90.0f, -75.0f), numberTex, RaceTimer::DigitRect(minutes), 1.0f, 1.0f, 1.0f);
-        DrawAt(At(0.0f, -250.0f), pushTex, kResultPromptRect, blinkAlpha);
+        DrawTimeDigits(numberTex, time, 370.0f, -75.0f, 53.0f, false);
+        DrawHudSprite(HudAt(90.0f, -75.0f), numberTex, DigitRect(minutes), 1.0f, 1.0f, 1.0f);
+        DrawHudSprite(HudAt(0.0f, -250.0f), pushTex, kResultPromptRect, blinkAlpha);
     }
-    DrawAt(Matrix(), fadeTex, kFullScreenRect, fadeAlpha);
+    DrawHudSprite(Matrix(), fadeTex, kFullScreenRect, fadeAlpha);
     Sprite().End();
 }
 

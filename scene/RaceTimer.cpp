@@ -4,8 +4,7 @@
 #include "framework/graphics/AxShaderManager.h"
 #include "framework/graphics/AxTextureCache.h"
 #include "framework/platform/Platform.h"
-
-#include <cstdio>
+#include "scene/HudSprite.h"
 
 namespace {
 constexpr int kCountdownStart = 7;
@@ -19,25 +18,7 @@ constexpr float kGlyphFade = 0.01f;
 constexpr float kGlyphFloor = 0.4f;
 
 const AxRect kGlyphRects[4] = {{360, 0, 344, 131}, {270, 0, 90, 131}, {140, 0, 130, 131}, {0, 0, 140, 131}};
-const AxRect kTimeLabelRect{0, 0, 438, 84};
-
-void SetTransform(const Matrix& transform) {
-    AxSpriteShader& sprite = AxShaderManager::GetInstance().spriteShader;
-    sprite.cb0.data.g_mTransform = transform;
-    sprite.cb0.dirty = true;
-}
-
-void DrawSprite(AxTexture* texture, const AxRect& rect, float alpha, float pivotX, float pivotY) {
-    const float color[4] = {1.0f, 1.0f, 1.0f, alpha};
-    const float pivot[2] = {pivotX, pivotY};
-    AxShaderManager::GetInstance().spriteShader.DrawTex(texture, 0, 0, rect.width, rect.height, &rect, color, pivot);
-}
 }  // namespace
-
-AxRect RaceTimer::DigitRect(int d) {
-    if (d < 0 || d > 9) d = 0;
-    return {0, 5 + 86 * d, kDigitWidth, kDigitHeight};
-}
 
 RaceTimer::RaceTimer(AxTextureCache* textureCache) {
     capped = false;
@@ -116,26 +97,10 @@ void RaceTimer::Update() {
 void RaceTimer::Draw() {
     AxSpriteShader& sprite = AxShaderManager::GetInstance().spriteShader;
     sprite.Begin(false, true);
-    if (countdown >= 1 && countdown <= 3) {
-        SetTransform(Matrix::CreateTranslation(20.0f, 100.0f, 0.0f));
-        DrawSprite(signTex, kGlyphRects[countdown], countAlpha, 0.5f, 0.5f);
-    }
-    if (countdown == 0 && countAlpha != 0.0f) {
-        SetTransform(Matrix::CreateTranslation(20.0f, 100.0f, 0.0f));
-        DrawSprite(signTex, kGlyphRects[0], countAlpha, 0.5f, 0.5f);
-    }
-    const Matrix half = Matrix::CreateScale(0.5f, 0.5f, 1.0f);
-    SetTransform(half * Matrix::CreateTranslation(-510.0f, 310.0f, 0.0f));
-    DrawSprite(uiTex, kTimeLabelRect, 1.0f, 0.5f, 0.5f);
-
-    char digits[16];
-    const int length = std::snprintf(digits, sizeof digits, "%05d", time);
-    for (int k = 0; k < length; ++k) {
-        const char c = digits[length - 1 - k];
-        SetTransform(half * Matrix::CreateTranslation(-330.0f - 25.0f * static_cast<float>(k), 325.0f, 0.0f));
-        DrawSprite(numberTex, DigitRect(c - '0'), 1.0f, 1.0f, 1.0f);
-    }
-    SetTransform(half * Matrix::CreateTranslation(-465.0f, 325.0f, 0.0f));
-    DrawSprite(numberTex, DigitRect(minutes), 1.0f, 1.0f, 1.0f);
+    if (countdown >= 1 && countdown <= 3) DrawHudSprite(HudAt(20.0f, 100.0f), signTex, kGlyphRects[countdown], countAlpha);
+    if (countdown == 0 && countAlpha != 0.0f) DrawHudSprite(HudAt(20.0f, 100.0f), signTex, kGlyphRects[0], countAlpha);
+    DrawHudSprite(HudHalfAt(-510.0f, 310.0f), uiTex, kTimeLabelRect);
+    DrawTimeDigits(numberTex, time, -330.0f, 325.0f, 25.0f, true);
+    DrawHudSprite(HudHalfAt(-465.0f, 325.0f), numberTex, DigitRect(minutes), 1.0f, 1.0f, 1.0f);
     sprite.End();
 }

@@ -8,7 +8,6 @@ class AxTexture;
 class AxTextureCache;
 class AxSoundEffect;
 class AxSoundInstance;
-struct AxRect;
 
 class RaceTimer {
 public:
@@ -36,9 +35,4 @@ public:
     float countAlpha = 1.0f;
     std::shared_ptr<AxSoundEffect> countSound;
     std::shared_ptr<AxSoundInstance> countInst;
-
-    static constexpr int kDigitWidth = 67;
-    static constexpr int kDigitHeight = 64;
-    // Digit d of Number.png.
-    static AxRect DigitRect(int d);
 };
