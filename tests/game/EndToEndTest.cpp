@@ -91,9 +91,13 @@ TEST_F(EndToEnd, TransitionsHappenOnTheirFrames) {
     int zeroFrame = 0;
     for (int f = 6; f < finish; ++f) {
         const int before = trace[size_t(f - 1)]["timer"]["countdown"], now = trace[size_t(f)]["timer"]["countdown"];
-        if (now != before) EXPECT_EQ(now, before - 1) << f;
+        if (now != before) {
+            EXPECT_EQ(now, before - 1) << f;
+        }
         if (now == 0 && !zeroFrame) zeroFrame = f;
-        if (now > 0) EXPECT_EQ(trace[size_t(f)]["bikes"][1]["pos"], trace[5]["bikes"][1]["pos"]) << f;
+        if (now > 0) {
+            EXPECT_EQ(trace[size_t(f)]["bikes"][1]["pos"], trace[5]["bikes"][1]["pos"]) << f;
+        }
     }
     EXPECT_NEAR(zeroFrame - 5, 7000 / 16, 8);
     // The player finishes, Enter fades out over 20 frames, a fresh title follows.
