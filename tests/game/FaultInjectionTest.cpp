@@ -96,7 +96,7 @@ TEST_P(FaultInjection, EveryDataFileInTurn) {
 
         const std::string command = "cd " + work.string() + " && " + VORLAN_BINARY_DIR +
                                     "/vorlan --headless --no-render --fixed-clock --uncapped --autopilot --seed 3 "
-                                    "--frames 520 --input " +
+                                    "--frames 470 --input " +
                                     keys.string() +
                                     " 2>" + (work / "err.txt").string();
         FILE* pipe = popen(command.c_str(), "r");
