@@ -86,23 +86,43 @@ void EffectBatch::Flush() {
     ++draws;
 }
 
-// --- WhiteSmoke ---
+// --- Smoke ---
 
-WhiteSmoke::WhiteSmoke(Game& game, AxTextureCache* textureCache, const Matrix& bikeWorld, const Vector3& offset,
-                       float size, bool accelerating)
-    : game(game) {
-    Spawn(textureCache, bikeWorld, offset, size, accelerating);
-}
-
-void WhiteSmoke::Spawn(AxTextureCache* textureCache, const Matrix& bikeWorld, const Vector3& offset, float size,
-                       bool /*accelerating: already folded into size by the caller*/) {
-    texture = LoadTexture(textureCache, "Data/Texture/WhiteSmoke.png");
+void Smoke::Reset(AxTexture* quadTexture, float size) {
+    texture = quadTexture;
     alpha = 1.0f;
     alive = true;
     billboard = Matrix();
     scale = Matrix();
     SetCorners(corners, size);
     BuildVertices(vertices, corners, alpha);
+}
+
+void Smoke::Age(float fade, float growth, const Vector3& at) {
+    alpha -= fade;
+    if (alpha < 0.0f) alive = false;
+    BuildVertices(vertices, corners, alpha);
+    billboard = Billboard(game);
+    const float grown = (1.0f - alpha) * growth;
+    scale = Matrix::CreateScale(grown, grown, 0.0f);
+    world = scale * billboard * Matrix::CreateTranslation(at);
+}
+
+void Smoke::Draw() { DrawQuad(texture, vertices, world); }
+
+void Smoke::WorldCorners(AxEffectVertex (&out)[4]) const { PlaceVertices(out, vertices, world); }
+
+// --- WhiteSmoke ---
+
+WhiteSmoke::WhiteSmoke(Game& game, AxTextureCache* textureCache, const Matrix& bikeWorld, const Vector3& offset,
+                       float size, bool accelerating)
+    : Smoke(game) {
+    Spawn(textureCache, bikeWorld, offset, size, accelerating);
+}
+
+void WhiteSmoke::Spawn(AxTextureCache* textureCache, const Matrix& bikeWorld, const Vector3& offset, float size,
+                       bool /*accelerating: already folded into size by the caller*/) {
+    Reset(LoadTexture(textureCache, "Data/Texture/WhiteSmoke.png"), size);
     // Just behind and above the bike's centre, 0.6 to 1.1 back.
     const float ox = 0.08f + 0.005f * static_cast<float>(std::rand() % 5);
     const float oy = 0.25f + 0.005f * static_cast<float>(std::rand() % 5);
@@ -114,54 +134,23 @@ void WhiteSmoke::Spawn(AxTextureCache* textureCache, const Matrix& bikeWorld, co
                kWhiteSmokeDrift;
 }
 
-void WhiteSmoke::Update() {
-    alpha -= kWhiteSmokeFade;
-    if (alpha < 0.0f) alive = false;
-    BuildVertices(vertices, corners, alpha);
-    billboard = Billboard(game);
-    const float grown = 1.0f - alpha;
-    scale = Matrix::CreateScale(grown, grown, 0.0f);
-    const Vector3 at = world.Translation() + velocity;
-    world = scale * billboard * Matrix::CreateTranslation(at);
-}
-
-void WhiteSmoke::Draw() { DrawQuad(texture, vertices, world); }
-
-void WhiteSmoke::WorldCorners(AxEffectVertex (&out)[4]) const { PlaceVertices(out, vertices, world); }
+void WhiteSmoke::Update() { Age(kWhiteSmokeFade, 1.0f, world.Translation() + velocity); }
 
 // --- SandSmoke ---
 
-SandSmoke::SandSmoke(Game& game, AxTextureCache* textureCache, const Matrix& bikeWorld, float size) : game(game) {
+SandSmoke::SandSmoke(Game& game, AxTextureCache* textureCache, const Matrix& bikeWorld, float size) : Smoke(game) {
     Spawn(textureCache, bikeWorld, size);
 }
 
 void SandSmoke::Spawn(AxTextureCache* textureCache, const Matrix& bikeWorld, float size) {
-    texture = LoadTexture(textureCache, "Data/Texture/SandSmoke.png");
-    alpha = 1.0f;
-    alive = true;
-    billboard = Matrix();
-    scale = Matrix();
-    SetCorners(corners, size);
-    BuildVertices(vertices, corners, alpha);
+    Reset(LoadTexture(textureCache, "Data/Texture/SandSmoke.png"), size);
     // At the rear wheel's distance behind the bike.
     const float ox = 0.01f * static_cast<float>(std::rand() % 51 - 25);
     const float oy = 0.01f * static_cast<float>(std::rand() % 51 - 25);
     world = Matrix::CreateTranslation(ox, oy, -0.56f) * bikeWorld;
 }
 
-void SandSmoke::Update() {
-    alpha -= kSandSmokeFade;
-    if (alpha < 0.0f) alive = false;
-    BuildVertices(vertices, corners, alpha);
-    billboard = Billboard(game);
-    const float grown = (1.0f - alpha) * kSandSmokeGrowth;
-    scale = Matrix::CreateScale(grown, grown, 0.0f);
-    world = scale * billboard * Matrix::CreateTranslation(world.Translation());
-}
-
-void SandSmoke::Draw() { DrawQuad(texture, vertices, world); }
-
-void SandSmoke::WorldCorners(AxEffectVertex (&out)[4]) const { PlaceVertices(out, vertices, world); }
+void SandSmoke::Update() { Age(kSandSmokeFade, kSandSmokeGrowth, world.Translation()); }
 
 // --- BikeShadow ---
 

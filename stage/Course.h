@@ -38,16 +38,10 @@ private:
     size_t draws = 0;
 };
 
-// Exhaust puff: grows from nothing to its size while it fades out over ten
-// updates, drifting away from the bike.
-class WhiteSmoke {
+// What the exhaust puffs and sand clouds share: a quad that faces the
+// camera, grows while it fades, and dies when its alpha passes 0.
+class Smoke {
 public:
-    WhiteSmoke(Game& game, AxTextureCache* textureCache, const Matrix& bikeWorld, const Vector3& offset, float size,
-               bool accelerating);
-    // Starts a pooled puff again, drawing the same random numbers as a new one.
-    void Spawn(AxTextureCache* textureCache, const Matrix& bikeWorld, const Vector3& offset, float size,
-               bool accelerating);
-    void Update();
     // Alone: a strip of its four vertices placed by world in g_mW.
     void Draw();
     // Its four vertices already placed by world.
@@ -59,38 +53,42 @@ public:
     Matrix scale;
     AxEffectVertex vertices[4];
     Vector3 corners[4];
-    Vector3 velocity;
     float alpha = 1.0f;
     bool alive = true;
 
-private:
+protected:
+    explicit Smoke(Game& game) : game(game) {}
+    // A fresh quad of the given size: full alpha, alive, no transform yet.
+    void Reset(AxTexture* quadTexture, float size);
+    // One update: fade, turn to the camera and grow by growth * (1 - alpha), at `at`.
+    void Age(float fade, float growth, const Vector3& at);
+
     Game& game;
+};
+
+// Exhaust puff: grows from nothing to its size while it fades out over ten
+// updates, drifting away from the bike.
+class WhiteSmoke : public Smoke {
+public:
+    WhiteSmoke(Game& game, AxTextureCache* textureCache, const Matrix& bikeWorld, const Vector3& offset, float size,
+               bool accelerating);
+    // Starts a pooled puff again, drawing the same random numbers as a new one.
+    void Spawn(AxTextureCache* textureCache, const Matrix& bikeWorld, const Vector3& offset, float size,
+               bool accelerating);
+    void Update();
+
+    Vector3 velocity;
 };
 
 // Sand cloud behind a bike on sand: stands still, grows to fifteen times its
 // size and fades over twenty updates.
-class SandSmoke {
+class SandSmoke : public Smoke {
 public:
     SandSmoke(Game& game, AxTextureCache* textureCache, const Matrix& bikeWorld, float size);
     void Spawn(AxTextureCache* textureCache, const Matrix& bikeWorld, float size);
     void Update();
-    void Draw();
-    void WorldCorners(AxEffectVertex (&out)[4]) const;
-
-    AxTexture* texture = nullptr;
-    Matrix world;
-    Matrix billboard;
-    Matrix scale;
-    AxEffectVertex vertices[4];
-    Vector3 corners[4];
-    float alpha = 1.0f;
-    bool alive = true;
-
-private:
-    Game& game;
 };
 
-// A flat dark rectangle on the bike's ground plane.
 class BikeShadow {
 public:
     BikeShadow(AxTextureCache* textureCache, const Matrix& headingWorld);
