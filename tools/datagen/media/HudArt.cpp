@@ -18,7 +18,6 @@ namespace {
 namespace fs = std::filesystem;
 using layout::Rect;
 
-const char* const kFontPath = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
 
 // Digit art: the HUD shows them at half size with point sampling, so outlines are
 // thick enough to survive every other texel being skipped.
@@ -32,21 +31,6 @@ TextStyle DigitStyle() {
     s.outlineRadius = 3.5f;
     s.shadow = Hex(0x000000, 0.6f);
     s.shadowDx = 2;
-    s.shadowDy = 3;
-    s.shadowBlur = 1;
-    return s;
-}
-
-TextStyle LabelStyle() {
-    TextStyle s;
-    s.fillTop = Hex(0xF2FEFF);
-    s.fillMid = 0.5f;
-    s.fillMidColour = Hex(0x7FE3FF);
-    s.fillBottom = Hex(0x1E8CFF);
-    s.outline = Hex(0x0C1430);
-    s.outlineRadius = 4.0f;
-    s.shadow = Hex(0x000000, 0.6f);
-    s.shadowDx = 3;
     s.shadowDy = 3;
     s.shadowBlur = 1;
     return s;
@@ -559,10 +543,7 @@ bool WritePreviews(const fs::path& dir, std::map<std::string, Image>& tex) {
 
 bool GenerateHud(const GenContext& ctx) {
     Font font;
-    if (!font.Load(kFontPath)) {
-        std::fprintf(stderr, "media: cannot load font %s (install fonts-dejavu-core)\n", kFontPath);
-        return false;
-    }
+    if (!LoadGameFont(font, "media")) return false;
     const fs::path texDir = ctx.dataDir / "Texture";
     std::error_code ec;
     fs::create_directories(texDir / "Rank", ec);

@@ -15,7 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char* const kFontPath = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
 // The sizes desktop environments look up in the hicolor theme.
 constexpr int kSizes[] = {16, 32, 48, 64, 128, 256};
 
@@ -113,10 +112,7 @@ Canvas MakeIcon(const Font& font, int size) {
 
 bool GenerateIcons(const GenContext& ctx) {
     Font font;
-    if (!font.Load(kFontPath)) {
-        std::fprintf(stderr, "icons: cannot load font %s (install fonts-dejavu-core)\n", kFontPath);
-        return false;
-    }
+    if (!LoadGameFont(font, "icons")) return false;
     bool ok = true;
     for (int size : kSizes) {
         const std::string dim = std::to_string(size) + "x" + std::to_string(size);

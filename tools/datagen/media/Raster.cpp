@@ -345,4 +345,26 @@ void DrawStyledText(Canvas& canvas, const StyledText& t, int ox, int oy) {
     }
 }
 
+bool LoadGameFont(Font& font, const char* tool) {
+    const char* const path = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
+    if (font.Load(path)) return true;
+    std::fprintf(stderr, "%s: cannot load font %s (install fonts-dejavu-core)\n", tool, path);
+    return false;
+}
+
+TextStyle LabelStyle() {
+    TextStyle s;
+    s.fillTop = Hex(0xF2FEFF);
+    s.fillMid = 0.5f;
+    s.fillMidColour = Hex(0x7FE3FF);
+    s.fillBottom = Hex(0x1E8CFF);
+    s.outline = Hex(0x0C1430);
+    s.outlineRadius = 4.0f;
+    s.shadow = Hex(0x000000, 0.6f);
+    s.shadowDx = 3;
+    s.shadowDy = 3;
+    s.shadowBlur = 1;
+    return s;
+}
+
 }  // namespace media

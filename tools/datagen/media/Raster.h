@@ -119,4 +119,10 @@ StyledText MakeStyledText(const Font& font, const std::string& text, float pixel
 // Draws the styled text with its mask origin at (ox, oy).
 void DrawStyledText(Canvas& canvas, const StyledText& t, int ox, int oy);
 
+// The game's lettering face (DejaVu Sans Bold from fonts-dejavu-core); on
+// failure says which package is missing, naming the asking tool.
+bool LoadGameFont(Font& font, const char* tool);
+// The look of the race screens' labels: pale cyan to blue with a dark outline.
+TextStyle LabelStyle();
+
 }  // namespace media
