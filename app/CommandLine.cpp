@@ -26,7 +26,7 @@ const char* UsageText() {
            "  --no-render         run all logic but submit no drawing (except screenshot frames)\n"
            "  --fixed-clock       virtual clock: 0 in frame 0, +16 ms after every frame; no sleeping\n"
            "  --seed N            seed the random generator with N\n"
-           "  --input FILE        scripted keys: lines of 'FIRST LAST KEY...' (Z Left Right Enter Escape P)\n"
+           "  --input FILE        scripted keys: lines of 'FIRST LAST KEY...' (Z Left Right Enter Escape P Up Down O G)\n"
            "  --trace FILE        one JSON line of game state after every frame ('-' for stdout)\n"
            "  --screenshot N:FILE save frame N's picture as a PNG (repeatable)\n"
            "  --stats             print timing statistics as one JSON line at exit\n"

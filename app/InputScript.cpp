@@ -7,7 +7,8 @@
 bool ParseKeyName(const std::string& name, Key& key) {
     static const struct { const char* name; Key key; } kNames[] = {
         {"Z", Key::Z},         {"Left", Key::Left}, {"Right", Key::Right},
-        {"Enter", Key::Enter}, {"Escape", Key::Escape}, {"P", Key::Pause}, {"Pause", Key::Pause}};
+        {"Enter", Key::Enter}, {"Escape", Key::Escape}, {"P", Key::Pause}, {"Pause", Key::Pause},
+        {"Up", Key::Up},       {"Down", Key::Down},  {"O", Key::Options}, {"G", Key::Ghost}};
     for (const auto& entry : kNames) {
         if (name == entry.name) {
             key = entry.key;
@@ -54,7 +55,7 @@ bool InputScript::Parse(const std::string& text, std::string& error) {
         while (words >> keyName) {
             Key key;
             if (!ParseKeyName(keyName, key)) {
-                error = where + "unknown key '" + keyName + "' (keys: Z Left Right Enter Escape P)";
+                error = where + "unknown key '" + keyName + "' (keys: Z Left Right Enter Escape P Up Down O G)";
                 return false;
             }
             range.keys |= 1u << static_cast<unsigned>(key);

@@ -16,7 +16,8 @@
 //   end STEPS                  the number of s lines; absent when cut short
 //
 // KEYS has bit k set when Key number k was reported down in that step (Z 1,
-// Left 2, Right 4, Enter 8, Escape 16, Pause 32). FLAGS has 1 for a close
+// Left 2, Right 4, Enter 8, Escape 16, Pause 32, Up 64, Down 128, Options 256,
+// Ghost 512). FLAGS has 1 for a close
 // request and 2 for a loss of focus seen by the window in that step. COUNT is
 // the number of clock readings MS that follow.
 

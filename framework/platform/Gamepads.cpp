@@ -49,6 +49,10 @@ bool PadDown(SDL_GameController* pad, Key key) {
         case Key::Enter: return !GamepadStartPauses() && Button(pad, SDL_CONTROLLER_BUTTON_START);
         case Key::Pause: return GamepadStartPauses() && Button(pad, SDL_CONTROLLER_BUTTON_START);
         case Key::Escape: return Button(pad, SDL_CONTROLLER_BUTTON_BACK);
+        case Key::Up: return Button(pad, SDL_CONTROLLER_BUTTON_DPAD_UP);
+        case Key::Down: return Button(pad, SDL_CONTROLLER_BUTTON_DPAD_DOWN);
+        case Key::Options: return Button(pad, SDL_CONTROLLER_BUTTON_Y) || Button(pad, SDL_CONTROLLER_BUTTON_B);
+        case Key::Ghost: return false;
     }
     return false;
 }

@@ -34,9 +34,15 @@ private:
             case Key::Z: return down(SDL_SCANCODE_Z) || down(SDL_SCANCODE_UP);
             case Key::Left: return down(SDL_SCANCODE_LEFT);
             case Key::Right: return down(SDL_SCANCODE_RIGHT);
-            case Key::Enter: return down(SDL_SCANCODE_RETURN) && !(SDL_GetModState() & KMOD_ALT);
+            // Either Enter key; Alt+Return is the fullscreen toggle.
+            case Key::Enter:
+                return (down(SDL_SCANCODE_RETURN) || down(SDL_SCANCODE_KP_ENTER)) && !(SDL_GetModState() & KMOD_ALT);
             case Key::Escape: return down(SDL_SCANCODE_ESCAPE);
             case Key::Pause: return down(SDL_SCANCODE_P);
+            case Key::Up: return down(SDL_SCANCODE_UP);
+            case Key::Down: return down(SDL_SCANCODE_DOWN);
+            case Key::Options: return down(SDL_SCANCODE_O);
+            case Key::Ghost: return down(SDL_SCANCODE_G);
         }
         return false;
     }

@@ -15,8 +15,13 @@
 //           Start, unless the scene lets Start pause
 //   Escape  Escape; Back
 //   Pause   P; Start where the scene lets it pause
-enum class Key { Z, Left, Right, Enter, Escape, Pause };
-constexpr int kKeyCount = 6;
+//   Up      Up; d-pad up (menus)
+//   Down    Down; d-pad down (menus)
+//   Options O; north face button (Y) opens, east (B) closes
+//   Ghost   G
+// New keys go at the end: recordings keep each key's bit.
+enum class Key { Z, Left, Right, Enter, Escape, Pause, Up, Down, Options, Ghost };
+constexpr int kKeyCount = 10;
 
 class IPlatform {
 public:
