@@ -1,0 +1,30 @@
+#pragma once
+// Where the files a player keeps live, and how they are written: under the
+// freedesktop data and config folders, atomically, and a damaged one is put
+// aside rather than lost. No GL, AL or SDL here.
+
+#include <optional>
+#include <string>
+
+namespace UserFiles {
+// $XDG_DATA_HOME/vorlan-moto (default ~/.local/share/vorlan-moto) and
+// $XDG_CONFIG_HOME/vorlan-moto (default ~/.config/vorlan-moto). A relative
+// XDG value is ignored, as the freedesktop rules say. Empty when neither the
+// variable nor HOME gives a folder.
+std::string DataDir();
+std::string ConfigDir();
+
+// The whole file, or nothing when it cannot be read (missing included).
+// Files larger than maxBytes are refused too: nothing a player keeps is big.
+std::optional<std::string> ReadFile(const std::string& path, size_t maxBytes = 64u << 20);
+
+// Writes text to path through a temporary file in the same folder and a
+// rename, creating the folder (and its parents) first. A reader sees either
+// the old file or the whole new one. On failure the old file is untouched
+// and error says why.
+bool WriteAtomically(const std::string& path, const std::string& text, std::string& error);
+
+// Renames a damaged file to "<path>.bad" (or .bad-2, .bad-3 ... if taken) so
+// that nothing is lost; returns the new name, or empty if it could not move.
+std::string SetAside(const std::string& path);
+}  // namespace UserFiles
