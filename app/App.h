@@ -1,6 +1,7 @@
 #pragma once
 #include "app/AxWindow.h"
 #include "app/CommandLine.h"
+#include "app/FramePacer.h"
 #include "app/Pause.h"
 
 #include <functional>
@@ -36,5 +37,6 @@ private:
     App() = default;
     bool PrepareInputs(InputScript& script, Replay& replay, ReplayRecorder& recorder);
     void UpdatePause(IPlatform& platform);
+    FramePacer::Skip SkipMode() const;
     PauseOverlay pauseOverlay;
 };

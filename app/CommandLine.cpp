@@ -36,6 +36,10 @@ const char* UsageText() {
            "  --fullscreen        start in borderless fullscreen (F11 or Alt+Enter switches)\n"
            "  --record FILE       write the seed, keys and clock of this run to FILE\n"
            "  --replay FILE       play a --record file back exactly; takes keys, clock and seed from it\n"
+           "  --render-scale S    draw the 3D scene at S (0.25 to 1.0) times the window's size and\n"
+           "                      scale it up; the 2D screens stay sharp (for slow machines)\n"
+           "  --frame-skip MODE   'auto' (default: when drawing falls behind, frames are updated\n"
+           "                      but not drawn until the game is back on time), 'off', or 'max'\n"
            "  --help              show this text\n";
 }
 
@@ -89,6 +93,21 @@ bool ParseCommandLine(int argc, char** argv, RunOptions& options, std::string& e
             if (!value(options.reference)) return false;
             if (options.reference != "empty" && options.reference != "floor") {
                 error = "--reference is 'empty' or 'floor', not '" + options.reference + "'";
+                return false;
+            }
+        } else if (arg == "--render-scale") {
+            if (!value(text)) return false;
+            // from_chars takes no "nan" as in range; the bounds refuse the rest.
+            float scale = 0.0f;
+            if (!ParseNumber(text, scale) || !(scale >= 0.25f && scale <= 1.0f)) {
+                error = "--render-scale needs a number from 0.25 to 1.0, not '" + text + "'";
+                return false;
+            }
+            options.renderScale = scale;
+        } else if (arg == "--frame-skip") {
+            if (!value(options.frameSkip)) return false;
+            if (options.frameSkip != "auto" && options.frameSkip != "off" && options.frameSkip != "max") {
+                error = "--frame-skip is 'auto', 'off' or 'max', not '" + options.frameSkip + "'";
                 return false;
             }
         } else if (arg == "--input") {

@@ -27,6 +27,10 @@ struct RunOptions {
     bool fullscreen = false;   // start in borderless fullscreen
     std::string recordFile;  // write what the run depends on, for --replay
     std::string replayFile;  // play a recorded run back
+    // Frames left undrawn while a slow machine catches up: "auto" (capped
+    // real-clock runs only), "off", or "max" (every fifth frame drawn).
+    std::string frameSkip = "auto";
+    float renderScale = 1.0f;  // the 3D scene's size against the window's (0.25 to 1)
     bool help = false;
 
     bool WantsScreenshot(long long frame) const;
