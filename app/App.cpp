@@ -155,6 +155,8 @@ int App::Run() {
     if (!Init(kWindowWidth, kWindowHeight)) return 1;
     window.eventFilter = [&platform](WindowBackend::Events& events) { platform.FilterWindowEvents(events); };
     if (options.fullscreen) window.SetFullscreen(true);
+    if (options.renderScale != 1.0f && !AxDirect3D::GetInstance().SetRenderScale(options.renderScale))
+        std::fprintf(stderr, "vorlan: --render-scale: no offscreen target of that size; drawing at full size\n");
 
     FramePacer pacer(platform, maxFps);
     pacer.SetSkip(SkipMode());

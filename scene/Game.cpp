@@ -5,6 +5,7 @@
 #include "bike/EngineSound.h"
 #include "bike/Player.h"
 #include "framework/audio/AxSoundEffect.h"
+#include "framework/graphics/AxDirect3D.h"
 #include "framework/graphics/AxModelCache.h"
 #include "framework/graphics/AxShaderManager.h"
 #include "framework/graphics/AxTextureCache.h"
@@ -268,9 +269,12 @@ void Game::Frame() {
     // A gamepad's Start pauses a race under way and stands for Enter elsewhere.
     startPauses = mode == 0 && !PlayerFinished();
     FrameStats::Section section(FrameStats::kDraw);
+    AxDirect3D& device = AxDirect3D::GetInstance();
+    device.BeginScene3D();  // at the render scale; the 2D screens at full size
     ClearTargets();
     if (camera && player) camera->SetFromTarget(player->headingWorld);
     Draw();
+    device.EndScene3D();
     if (mode == 0) DrawRaceHUD();
     else DrawTitle();
 }

@@ -225,11 +225,12 @@ TEST_F(RunTest, UndrawnFramesLeaveTheRaceAsItIs) {
     EXPECT_EQ(ReadTrace(dir / "t2.jsonl"), recorded);
     EXPECT_EQ(ReadTrace(dir / "t3.jsonl"), recorded);
 
-    // The virtual clock never falls behind: every frame is drawn unless told.
+    // The virtual clock never falls behind: every frame is drawn unless told;
+    // nor does the render scale change the race.
     const std::string fixed = "--headless --fixed-clock --autopilot --seed 3 --frames 40 --input " + Path("keys.txt");
     run = RunGame(fixed + " --stats --trace " + Path("f1.jsonl"));
     EXPECT_NE(run.out.find("\"drawn\":40,"), std::string::npos) << run.out;
-    run = RunGame(fixed + " --stats --frame-skip max --trace " + Path("f2.jsonl"));
+    run = RunGame(fixed + " --stats --frame-skip max --render-scale 0.5 --trace " + Path("f2.jsonl"));
     EXPECT_NE(run.out.find("\"drawn\":8,"), std::string::npos) << run.out;
     EXPECT_EQ(ReadTrace(dir / "f1.jsonl"), ReadTrace(dir / "f2.jsonl"));
 }
