@@ -206,7 +206,7 @@ TEST_F(RunTest, BrokenRecordingsAreRefusedBeforeStarting) {
 // with every frame drawn and with four of five undrawn gives one trace.
 TEST_F(RunTest, UndrawnFramesLeaveTheRaceAsItIs) {
     std::ofstream(Path("keys.txt")) << "5 5 Enter\n";
-    Result run = RunGame("--headless --autopilot --frames 90 --input " + Path("keys.txt") + " --record " +
+    Result run = RunGame("--headless --autopilot --frames 60 --input " + Path("keys.txt") + " --record " +
                          Path("run.rec") + " --trace " + Path("t1.jsonl"));
     ASSERT_EQ(run.status, 0) << run.out;
     const std::string noLeakCheck = "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1";  // see the replay test above
@@ -214,14 +214,14 @@ TEST_F(RunTest, UndrawnFramesLeaveTheRaceAsItIs) {
                       " --stats",
                   noLeakCheck);
     ASSERT_EQ(run.status, 0) << run.out;
-    EXPECT_NE(run.out.find("\"drawn\":90,"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\"drawn\":60,"), std::string::npos) << run.out;
     run = RunGame("--headless --frame-skip max --replay " + Path("run.rec") + " --trace " + Path("t3.jsonl") +
                       " --stats",
                   noLeakCheck);
     ASSERT_EQ(run.status, 0) << run.out;
-    EXPECT_NE(run.out.find("\"drawn\":18,"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\"drawn\":12,"), std::string::npos) << run.out;
     const auto recorded = ReadTrace(dir / "t1.jsonl");
-    ASSERT_EQ(recorded.size(), 90u);
+    ASSERT_EQ(recorded.size(), 60u);
     EXPECT_EQ(ReadTrace(dir / "t2.jsonl"), recorded);
     EXPECT_EQ(ReadTrace(dir / "t3.jsonl"), recorded);
 
