@@ -15,14 +15,18 @@ if [ "${1:-}" = "--extract" ] || [ "$(id -u)" -ne 0 ]; then MODE=extract; fi
 fail() { echo "check-package: FAIL: $*" >&2; exit 1; }
 note() { echo "check-package: $*"; }
 
-DEB="$("$ROOT/scripts/package.sh" | tail -n 1)"
+PACKAGES="$("$ROOT/scripts/package.sh")"
+DEB="$(tail -n 1 <<<"$PACKAGES")"
+DATA_DEB="$(grep '/vorlan-moto-data_[^/]*_all\.deb$' <<<"$PACKAGES" || true)"
 [ -f "$DEB" ] || fail "no package was built"
-note "package $DEB"
+[ -f "$DATA_DEB" ] || fail "no data package was built"
+note "packages $DEB $DATA_DEB"
 WORK="$(mktemp -d)"
 trap 'rm -rf "$WORK"' EXIT
 
 # Every library the game links must come from a package the .deb depends on.
 dpkg -x "$DEB" "$WORK/root"
+dpkg -x "$DATA_DEB" "$WORK/root"
 DEPENDS="$(dpkg-deb -f "$DEB" Depends)"
 note "Depends: $DEPENDS"
 DEPENDS_NAMES="$(tr ',|' '\n\n' <<<"$DEPENDS" | sed 's/(.*//; s/[[:space:]]//g')"
@@ -76,7 +80,7 @@ done
 # override (with its reason) fails.
 have_tool lintian lintian || fail "lintian is needed (apt-get install lintian)"
 # (lintian's own --fail-on counts shown overrides too, so its report is read instead.)
-lintian --fail-on none --show-overrides --tag-display-limit 0 "$DEB" >"$WORK/lintian.log" 2>&1 ||
+lintian --fail-on none --show-overrides --tag-display-limit 0 "$DEB" "$DATA_DEB" >"$WORK/lintian.log" 2>&1 ||
   { cat "$WORK/lintian.log" >&2; fail "lintian did not run"; }
 if grep -qE '^[EW]: ' "$WORK/lintian.log"; then
   cat "$WORK/lintian.log" >&2
@@ -85,21 +89,22 @@ fi
 grep -E '^[EWIO]: ' "$WORK/lintian.log" | sed 's/^/check-package: lintian: /' || true
 note "lintian: no error or warning that is not overridden"
 
-# The licence and the changelog as the package ships them.
-DOC="$WORK/root/usr/share/doc/vorlan-moto"
-[ -f "$DOC/copyright" ] || fail "the package has no copyright file"
-# The stand-alone paragraph that starts with "License: Expat", unfolded.
-awk 'BEGIN { RS = "" } $0 ~ /^License: Expat\n/ { print }' "$DOC/copyright" |
-  sed '1d; s/^ //; s/^\.$//' >"$WORK/license-in-package"
+# The licence and the changelog as each package ships them.
 sed -n '/^Permission/,$p' "$ROOT/LICENSE" >"$WORK/license"
-diff -u "$WORK/license" "$WORK/license-in-package" >&2 || fail "the copyright file's Expat text differs from LICENSE"
-note "copyright file carries LICENSE"
-[ -f "$DOC/changelog.gz" ] || fail "the package has no changelog.gz"
-gzip -dc "$DOC/changelog.gz" >"$WORK/changelog"
-CHANGELOG_VERSION="$(dpkg-parsechangelog -l "$WORK/changelog" -S Version)"
-[ "$CHANGELOG_VERSION" = "$(dpkg-deb -f "$DEB" Version)" ] ||
-  fail "the changelog's newest version $CHANGELOG_VERSION is not the package's"
-note "changelog.gz: newest entry $CHANGELOG_VERSION"
+for package in vorlan-moto vorlan-moto-data; do
+  DOC="$WORK/root/usr/share/doc/$package"
+  [ -f "$DOC/copyright" ] || fail "$package has no copyright file"
+  # The stand-alone paragraph that starts with "License: Expat", unfolded.
+  awk 'BEGIN { RS = "" } $0 ~ /^License: Expat\n/ { print }' "$DOC/copyright" |
+    sed '1d; s/^ //; s/^\.$//' >"$WORK/license-in-package"
+  diff -u "$WORK/license" "$WORK/license-in-package" >&2 || fail "$package: the copyright file's Expat text differs from LICENSE"
+  [ -f "$DOC/changelog.gz" ] || fail "$package has no changelog.gz"
+  gzip -dc "$DOC/changelog.gz" >"$WORK/changelog"
+  CHANGELOG_VERSION="$(dpkg-parsechangelog -l "$WORK/changelog" -S Version)"
+  [ "$CHANGELOG_VERSION" = "$(dpkg-deb -f "$DEB" Version)" ] ||
+    fail "$package: the changelog's newest version $CHANGELOG_VERSION is not the package's"
+  note "$package: copyright file carries LICENSE; changelog.gz's newest entry is $CHANGELOG_VERSION"
+done
 
 # The AppStream metadata, which software centres list the game from.
 have_tool appstreamcli appstream || fail "appstreamcli is needed (apt-get install appstream)"
@@ -122,12 +127,16 @@ done
 note "manual page renders and lists every option of --help"
 
 if [ "$MODE" = install ]; then
-  if dpkg-query -W -f='${Status}' vorlan-moto 2>/dev/null | grep -q "ok installed"; then
-    fail "vorlan-moto is installed already; remove it first (dpkg -r vorlan-moto)"
-  fi
+  for package in vorlan-moto vorlan-moto-data; do
+    if dpkg-query -W -f='${Status}' $package 2>/dev/null | grep -q "ok installed"; then
+      fail "$package is installed already; remove it first (dpkg -r vorlan-moto vorlan-moto-data)"
+    fi
+  done
   # dpkg -i does not fetch dependencies; apt completes them if the machine lacks some.
-  dpkg -i "$DEB" || env DEBIAN_FRONTEND=noninteractive apt-get install -y -q -f
-  dpkg-query -W -f='${Status}' vorlan-moto | grep -q "ok installed" || fail "dpkg -i did not install the package"
+  dpkg -i "$DATA_DEB" "$DEB" || env DEBIAN_FRONTEND=noninteractive apt-get install -y -q -f
+  for package in vorlan-moto vorlan-moto-data; do
+    dpkg-query -W -f='${Status}' $package | grep -q "ok installed" || fail "dpkg -i did not install $package"
+  done
   PREFIX=/usr
   # Debian puts /usr/games on the PATH of players, not of root.
   export PATH="$PATH:/usr/games"
@@ -155,11 +164,13 @@ written="$(find "$DATA_DIR" -newer "$WORK/before-run" -print)"
 note "relative paths resolve in the caller's directory; nothing written into $DATA_DIR"
 
 if [ "$MODE" = install ]; then
-  dpkg -L vorlan-moto >"$WORK/files"
-  dpkg -r vorlan-moto
-  if dpkg-query -W -f='${Status}' vorlan-moto 2>/dev/null | grep -q "installed"; then
-    fail "vorlan-moto is still installed after dpkg -r"
-  fi
+  dpkg -L vorlan-moto vorlan-moto-data >"$WORK/files"
+  dpkg -r vorlan-moto vorlan-moto-data
+  for package in vorlan-moto vorlan-moto-data; do
+    if dpkg-query -W -f='${Status}' $package 2>/dev/null | grep -q "installed"; then
+      fail "$package is still installed after dpkg -r"
+    fi
+  done
   left=""
   while read -r f; do
     if [ -e "$f" ] && [ ! -d "$f" ]; then left+=" $f"; fi
