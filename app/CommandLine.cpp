@@ -36,6 +36,7 @@ const char* UsageText() {
            "  --fullscreen        start in borderless fullscreen (F11 or Alt+Enter switches)\n"
            "  --record FILE       write the seed, keys and clock of this run to FILE\n"
            "  --replay FILE       play a --record file back exactly; takes keys, clock and seed from it\n"
+           "  --no-ghost          start with the ghost of the best race hidden (G shows it)\n"
            "  --help              show this text\n";
 }
 
@@ -65,6 +66,8 @@ bool ParseCommandLine(int argc, char** argv, RunOptions& options, std::string& e
             options.autopilot = true;
         } else if (arg == "--fullscreen") {
             options.fullscreen = true;
+        } else if (arg == "--no-ghost") {
+            options.noGhost = true;
         } else if (arg == "--record") {
             if (!value(options.recordFile)) return false;
         } else if (arg == "--replay") {

@@ -1,0 +1,26 @@
+#pragma once
+// The ghost of the player's best race: the player's bike drawn see-through
+// at a pose it is given. It reads nothing of the race and nothing reads it:
+// no collisions, no sounds, no switches.
+
+#include "framework/graphics/AxRenderStates.h"
+#include "profile/GhostTrack.h"
+
+class AxModel;
+class AxModelCache;
+
+class GhostBike {
+public:
+    explicit GhostBike(AxModelCache& modelCache);
+    // Drawn after everything solid, so the course shows through it.
+    void Draw(const GhostPose& pose);
+
+    AxModel* model = nullptr;
+    AxModel* wheelModel = nullptr;
+
+    // A pale blue at a little under half strength.
+    static constexpr float kTint[4] = {0.55f, 0.8f, 1.0f, 0.45f};
+
+private:
+    AxDepthStencilStatePtr noDepthWrite;
+};
