@@ -18,8 +18,9 @@ public:
     AxModel* model = nullptr;
     AxModel* wheelModel = nullptr;
 
-    // A pale blue at a little under half strength.
-    static constexpr float kTint[4] = {0.55f, 0.8f, 1.0f, 0.45f};
+    // A pale blue at half strength. The model program also darkens by the
+    // alpha, so the colour is lifted to make up for it.
+    static constexpr float kTint[4] = {1.3f, 1.9f, 2.6f, 0.5f};
 
 private:
     AxDepthStencilStatePtr noDepthWrite;

@@ -26,7 +26,7 @@ bool NextLine(const std::string& text, size_t& pos, std::string& line) {
     }
     line.assign(text, pos, end - pos);
     pos = end + 1;
-    return true;
+    return line.find('\0') == std::string::npos;
 }
 
 bool ParseFloat(const char*& cursor, float& value) {

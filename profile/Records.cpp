@@ -41,10 +41,11 @@ std::string Records::Text() const {
 bool Records::Parse(const std::string& text) {
     best.reset();
     bestLap.reset();
+    // The closing line and its newline tell a whole file from a cut one.
+    if (text.empty() || text.back() != '\n') return false;
     std::vector<std::string> lines;
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
-    // The closing line tells a whole file from a cut one.
     if (lines.size() < 2 || lines.front() != kHeader || lines.back() != "end" || lines.size() > 4) return false;
     std::optional<RecordEntry> raceBest, lapBest;
     for (size_t i = 1; i + 1 < lines.size(); ++i) {

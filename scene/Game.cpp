@@ -349,7 +349,7 @@ void Game::DrawRaceHUD() {
         DrawTimeDigits(numberTex, time, 370.0f, -75.0f, 53.0f, false);
         DrawHudSprite(HudAt(90.0f, -75.0f), numberTex, DigitRect(minutes), 1.0f, 1.0f, 1.0f);
         DrawHudSprite(HudAt(0.0f, -250.0f), pushTex, kResultPromptRect, blinkAlpha);
-        if (recordsHud && records) recordsHud->DrawResult(*records, blinkAlpha);
+        if (recordsHud && records) recordsHud->DrawResult(*records);
     }
     DrawHudSprite(Matrix(), fadeTex, kFullScreenRect, fadeAlpha);
     Sprite().End();

@@ -47,10 +47,11 @@ void RecordsHud::DrawRace(const PlayerRecords& records) {
         DrawHudSprite(scale * HudAt(left + step * static_cast<float>(i), 230.0f), recordsTex, SplitGlyph(faster, cells[i]));
 }
 
-void RecordsHud::DrawResult(const PlayerRecords& records, float blink) {
+void RecordsHud::DrawResult(const PlayerRecords& records) {
     const int laps = static_cast<int>(std::min<size_t>(records.lapTimes.size(), 3));
     for (int i = 0; i < laps; ++i)
         DrawTimeRow(recordsTex, LapLabel(i + 1), numberTex, records.lapTimes[static_cast<size_t>(i)], -500.0f,
                     60.0f - 45.0f * static_cast<float>(i), true);
-    if (records.newRecord) DrawHudSprite(HudAt(0.0f, -180.0f), recordsTex, kNewRecord, blink);
+    // Steady, unlike the prompt under it.
+    if (records.newRecord) DrawHudSprite(HudAt(0.0f, -180.0f), recordsTex, kNewRecord);
 }

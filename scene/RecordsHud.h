@@ -16,8 +16,8 @@ public:
 
     // Inside the race HUD's sprite batch.
     void DrawRace(const PlayerRecords& records);
-    // Inside the result screen's sprite batch; blink is the prompt's alpha.
-    void DrawResult(const PlayerRecords& records, float blink);
+    // Inside the result screen's sprite batch.
+    void DrawResult(const PlayerRecords& records);
 
     // Cells of Records.png.
     static constexpr AxRect kBestLabel{0, 0, 438, 84};
