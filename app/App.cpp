@@ -12,6 +12,7 @@
 #include "framework/graphics/AxDirect3D.h"
 #include "framework/graphics/AxShaderManager.h"
 #include "framework/platform/Platform.h"
+#include "profile/PlayerRecords.h"
 #include "scene/Game.h"
 #include "scene/ReferenceScene.h"
 #include "scene/TraceWriter.h"
@@ -167,6 +168,7 @@ int App::Run() {
     if (!scene) {
         Game* game = new Game;
         game->autopilot = options.autopilot;
+        if (options.noGhost) game->records->SetGhostShown(false);
         scene = game;
     }
     SceneManager::GetInstance().SetScene(scene);

@@ -40,6 +40,7 @@ const char* UsageText() {
            "                      scale it up; the 2D screens stay sharp (for slow machines)\n"
            "  --frame-skip MODE   'auto' (default: when drawing falls behind, frames are updated\n"
            "                      but not drawn until the game is back on time), 'off', or 'max'\n"
+           "  --no-ghost          start with the ghost of the best race hidden (G shows it)\n"
            "  --help              show this text\n";
 }
 
@@ -69,6 +70,8 @@ bool ParseCommandLine(int argc, char** argv, RunOptions& options, std::string& e
             options.autopilot = true;
         } else if (arg == "--fullscreen") {
             options.fullscreen = true;
+        } else if (arg == "--no-ghost") {
+            options.noGhost = true;
         } else if (arg == "--record") {
             if (!value(options.recordFile)) return false;
         } else if (arg == "--replay") {

@@ -25,6 +25,7 @@ struct RunOptions {
     bool autopilot = false;  // the player's bike drives itself
     std::string reference;   // "empty" or "floor": a measuring scene instead of the game
     bool fullscreen = false;   // start in borderless fullscreen
+    bool noGhost = false;      // start with the ghost of the best race hidden
     std::string recordFile;  // write what the run depends on, for --replay
     std::string replayFile;  // play a recorded run back
     // Frames left undrawn while a slow machine catches up: "auto" (capped
