@@ -156,6 +156,11 @@ int App::Run() {
     if (!scene) {
         Game* game = new Game;
         game->autopilot = options.autopilot;
+        // The command line wins over the settings file for this run.
+        game->rawKeys = options.inputFile.empty() && options.replayFile.empty();
+        game->LoadSettings(Settings::DefaultPath());
+        if (game->settings.fullscreen && !options.fullscreen) window.SetFullscreen(true);
+        game->setFullscreen = [this](bool on) { window.SetFullscreen(on); };
         scene = game;
     }
     SceneManager::GetInstance().SetScene(scene);
@@ -174,6 +179,10 @@ int App::Run() {
         platform.SetFrame(frame);
         if (options.frames >= 0 && frame >= options.frames) break;
         if (replay.OutOfStep()) break;
+        {
+            const Scene_base* front = SceneManager::GetInstance().currentScene;
+            window.escapeCloses = !(front && front->takesEscape);
+        }
         window.ProcessMessage();
         if (!window.hWnd) break;
         UpdatePause(platform);

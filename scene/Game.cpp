@@ -4,10 +4,12 @@
 #include "bike/Enemy.h"
 #include "bike/EngineSound.h"
 #include "bike/Player.h"
+#include "framework/audio/AxAudioManager.h"
 #include "framework/audio/AxSoundEffect.h"
 #include "framework/graphics/AxModelCache.h"
 #include "framework/graphics/AxShaderManager.h"
 #include "framework/graphics/AxTextureCache.h"
+#include "framework/platform/KeyBindings.h"
 #include "framework/platform/Platform.h"
 #include "scene/GameSettings.h"
 #include "scene/HudSprite.h"
@@ -19,6 +21,8 @@
 #include "stage/ObstacleManager.h"
 #include "stage/Sky.h"
 #include "stage/WallSet.h"
+
+#include <cstdio>
 
 
 bool enterLatch = false;
@@ -67,6 +71,10 @@ Game::~Game() {
     bgmSound.reset();
     bikeHitInst.reset();
     bikeHitSound.reset();
+    // The next scene starts from the game's own volumes and keys.
+    AxAudioManager::GetInstance().SetCategoryVolume(AxSoundCategory::Music, 1.0f);
+    AxAudioManager::GetInstance().SetCategoryVolume(AxSoundCategory::Effects, 1.0f);
+    SetKeyBindings(KeyBindings());
 }
 
 void Game::Init() {
@@ -75,6 +83,7 @@ void Game::Init() {
     uiTex = textureCache->GetTexture("Data/Texture/NewUI.png");
     signTex = textureCache->GetTexture("Data/Texture/sg.png");
     pushTex = textureCache->GetTexture("Data/Texture/push.png");
+    optionsTex = textureCache->GetTexture("Data/Texture/options.png");
     rankTex[0] = textureCache->GetTexture("Data/Texture/Rank/rank1.png");
     rankTex[1] = textureCache->GetTexture("Data/Texture/Rank/rank2.png");
     rankTex[2] = textureCache->GetTexture("Data/Texture/Rank/rank3.png");
@@ -103,6 +112,58 @@ void Game::Init() {
     loadSound(bikeHitSound, bikeHitInst, "Data/Sound/bikehit.wav", 1.0f);
     loadSound(bgmSound, bgmInst, "Data/Sound/BGM.wav", bgmVolume);
     loadSound(titleSound, titleInst, "Data/Sound/Title.WAV", titleVolume);
+    bgmInst->SetCategory(AxSoundCategory::Music);
+    titleInst->SetCategory(AxSoundCategory::Music);
+
+    options.onChange = [this] { ApplySettings(); };
+    options.onClose = [this] { return SaveSettings(); };
+}
+
+void Game::LoadSettings(const std::string& path) {
+    settingsPath = path;
+    settings.Load(path, [](const std::string& name) { return ScancodeFromName(name) >= 0; });
+    std::fputs(settings.ProblemReport().c_str(), stderr);
+    KeyBindings keys;
+    keys.throttle = ScancodeFromName(settings.keyThrottle);
+    keys.left = ScancodeFromName(settings.keyLeft);
+    keys.right = ScancodeFromName(settings.keyRight);
+    keys.pause = ScancodeFromName(settings.keyPause);
+    if (const std::string problem = KeyBindingProblem(keys); !problem.empty()) {
+        std::fprintf(stderr, "vorlan: %s: key bindings ignored (%s), the usual keys used\n", path.c_str(),
+                     problem.c_str());
+        const Settings defaults;
+        settings.keyThrottle = defaults.keyThrottle;
+        settings.keyLeft = defaults.keyLeft;
+        settings.keyRight = defaults.keyRight;
+        settings.keyPause = defaults.keyPause;
+    }
+    ApplySettings();
+}
+
+void Game::ApplySettings() {
+    AxAudioManager& audio = AxAudioManager::GetInstance();
+    audio.SetCategoryVolume(AxSoundCategory::Music, static_cast<float>(settings.music) / Settings::kMaxVolume);
+    audio.SetCategoryVolume(AxSoundCategory::Effects, static_cast<float>(settings.effects) / Settings::kMaxVolume);
+    for (Enemy* enemy : enemies)
+        if (enemy) enemy->maxSpeed = Settings::EnemyTopSpeed(settings.difficulty);
+    KeyBindings keys;
+    keys.throttle = ScancodeFromName(settings.keyThrottle);
+    keys.left = ScancodeFromName(settings.keyLeft);
+    keys.right = ScancodeFromName(settings.keyRight);
+    keys.pause = ScancodeFromName(settings.keyPause);
+    SetKeyBindings(keys);  // refuses a set without a throttle or steering key
+    // Only a change moves the window: --fullscreen holds until the player switches.
+    if (setFullscreen && settings.fullscreen != shownFullscreen) setFullscreen(settings.fullscreen);
+    shownFullscreen = settings.fullscreen;
+}
+
+bool Game::SaveSettings() {
+    std::string error;
+    if (settings.Save(settingsPath, error)) return true;
+    // Once: the settings still hold for this run.
+    if (!saveFailureReported) std::fprintf(stderr, "vorlan: settings kept for this run only: %s\n", error.c_str());
+    saveFailureReported = true;
+    return false;
 }
 
 void Game::SetLights() {
@@ -118,6 +179,7 @@ void Game::LoadStage() {
     player = new Player(*this, *modelCache);
     enemies[0] = new Enemy(*this, *modelCache);
     enemies[1] = new Enemy(*this, *modelCache, Vector3(-2.0f, 0.2f, -2.0f));
+    for (Enemy* enemy : enemies) enemy->maxSpeed = Settings::EnemyTopSpeed(settings.difficulty);
     course = new Course(*this, *modelCache);
     walls = new WallSet(*this, *modelCache);
     obstacles = new ObstacleManager(*this, *modelCache);
@@ -179,7 +241,7 @@ void Game::Update() {
             titleInst->Play(true, true);
             titleBgmStarted = true;
         }
-        if (!enterLatch && EnterDown()) {
+        if (!enterLatch && EnterDown() && !options.open) {
             pressInst->Play(false, true);
             mode = 0;
             titleBgmStarted = false;
@@ -263,8 +325,11 @@ void Game::Update() {
 void Game::Frame() {
     if (!paused) {
         FrameStats::Section section(FrameStats::kUpdate);
+        // Before the title reads Enter, so Enter on an open screen stays there.
+        options.Update(Platform(), mode == 1 && !fadeOut, rawKeys);
         Update();
     }
+    takesEscape = options.HoldsEscape();
     // A gamepad's Start pauses a race under way and stands for Enter elsewhere.
     startPauses = mode == 0 && !PlayerFinished();
     FrameStats::Section section(FrameStats::kDraw);
@@ -272,7 +337,14 @@ void Game::Frame() {
     if (camera && player) camera->SetFromTarget(player->headingWorld);
     Draw();
     if (mode == 0) DrawRaceHUD();
+    else if (options.open) DrawOptions();
     else DrawTitle();
+}
+
+void Game::DrawOptions() {
+    Sprite().Begin(true, true);
+    options.Draw(optionsTex);
+    Sprite().End();
 }
 
 void Game::Draw() {
