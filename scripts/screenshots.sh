@@ -8,6 +8,8 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${1:-$ROOT/build}"
 WORK="$(mktemp -d)"
 trap 'rm -rf "$WORK"' EXIT
+# The game's own settings, not the ones kept in this machine's home.
+export XDG_CONFIG_HOME="$WORK/config"
 cd "$BUILD"
 printf '5 5 Enter\n' > "$WORK/start.txt"
 run=(./vorlan --headless --no-render --fixed-clock --uncapped --autopilot --seed 1 --input "$WORK/start.txt")
@@ -30,4 +32,8 @@ for line in open(sys.argv[1]):
   --screenshot "$((finish + 90)):$ROOT/docs/result.png" >/dev/null
 head -n $((finish + 1)) "$WORK/trace.jsonl" > "$WORK/race.jsonl"
 ./vorlan-pathmap "$WORK/race.jsonl" "$ROOT/docs/race-paths.png" course-map.png
-echo "screenshots: docs/title.png docs/countdown.png docs/race.png docs/result.png docs/race-paths.png"
+# The options screen over the title, the second line chosen.
+printf '5 5 O\n15 15 Down\n' > "$WORK/options.txt"
+./vorlan --headless --no-render --fixed-clock --uncapped --seed 1 --input "$WORK/options.txt" --frames 31 \
+  --screenshot "30:$ROOT/docs/options.png" >/dev/null
+echo "screenshots: docs/options.png docs/title.png docs/countdown.png docs/race.png docs/result.png docs/race-paths.png"
