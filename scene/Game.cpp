@@ -115,7 +115,11 @@ void Game::Init() {
     bgmInst->SetCategory(AxSoundCategory::Music);
     titleInst->SetCategory(AxSoundCategory::Music);
 
-    options.onChange = [this] { ApplySettings(); };
+    options.onChange = [this](int line) {
+        ApplySettings();
+        // A sound at the new level, so the player hears what they chose.
+        if (line == OptionsScreen::kEffects) pressInst->Play(false, true);
+    };
     options.onClose = [this] { return SaveSettings(); };
 }
 

@@ -110,7 +110,7 @@ void OptionsScreen::Change(int step) {
         }
         default: return;
     }
-    if (onChange) onChange();
+    if (onChange) onChange(line);
 }
 
 void OptionsScreen::Bind(int scancode) {
@@ -130,7 +130,7 @@ void OptionsScreen::Bind(int scancode) {
         return;
     }
     *binding = ScancodeName(scancode);
-    if (onChange) onChange();
+    if (onChange) onChange(line);
 }
 
 void OptionsScreen::Draw(AxTexture* atlas) const {

@@ -32,8 +32,8 @@ public:
     int note = 0;        // the note under the lines (see OptionsLayout.h); 0 is the hint
     int noteFrames = 0;  // frames left before the hint comes back
 
-    // A setting changed: apply it now.
-    std::function<void()> onChange;
+    // The setting of a line changed: apply it now.
+    std::function<void(int line)> onChange;
     // Closed: keep the settings; false when they could not be written.
     std::function<bool()> onClose;
 

@@ -6,6 +6,12 @@ namespace {
 KeyBindings g_bindings;
 int g_lastPressed = 0;
 
+// Keys with a job of their own: the menus' Up and Down (Up may throttle, as
+// it does anyway), options, ghost and fullscreen.
+bool Taken(int code, bool throttle) {
+    return (!throttle && (code == SDL_SCANCODE_UP || code == SDL_SCANCODE_DOWN)) || code == SDL_SCANCODE_O ||
+           code == SDL_SCANCODE_G || code == SDL_SCANCODE_F11;
+}
 }  // namespace
 
 bool IsFixedScancode(int code) {
@@ -19,6 +25,7 @@ std::string KeyBindingProblem(const KeyBindings& b) {
     for (int i = 0; i < 4; ++i) {
         if (ScancodeName(codes[i]).empty()) return "not a key";
         if (IsFixedScancode(codes[i])) return "Enter and Escape cannot be bound";
+        if (Taken(codes[i], i == 0)) return ScancodeName(codes[i]) + " is kept for the menus";
         for (int j = 0; j < i; ++j)
             if (codes[i] == codes[j]) return ScancodeName(codes[i]) + " is bound twice";
     }
@@ -39,10 +46,6 @@ int BoundScancode(Key key) {
         case Key::Pause: return g_bindings.pause;
         default: return -1;
     }
-}
-
-bool UpAlsoThrottles() {
-    return g_bindings.left != SDL_SCANCODE_UP && g_bindings.right != SDL_SCANCODE_UP && g_bindings.pause != SDL_SCANCODE_UP;
 }
 
 std::string ScancodeName(int scancode) {

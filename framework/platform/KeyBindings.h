@@ -19,7 +19,8 @@ const KeyBindings& CurrentKeyBindings();
 bool SetKeyBindings(const KeyBindings& bindings);
 
 // What is wrong with a set of bindings, empty when nothing: a key bound
-// twice, a key that is not a key, or Enter or Escape, which stay fixed.
+// twice, a key that is not a key, Enter or Escape, which stay fixed, or a
+// key the menus use (Up and Down, except Up for the throttle; O, G, F11).
 std::string KeyBindingProblem(const KeyBindings& bindings);
 
 // Enter (either) and Escape, which cannot be bound.
@@ -27,10 +28,6 @@ bool IsFixedScancode(int scancode);
 
 // The bound scancode of Z, Left, Right or Pause; -1 for the other keys.
 int BoundScancode(Key key);
-
-// Up throttles as well as the bound key, for keyboards that drop a letter
-// while both arrows are held; not when Up is bound to something else.
-bool UpAlsoThrottles();
 
 // SDL's name of a scancode ("Z", "Left", "Space"), empty for none, and back
 // (-1 for a name that is no key).

@@ -30,9 +30,9 @@ private:
         int count = 0;
         const Uint8* state = SDL_GetKeyboardState(&count);
         auto down = [&](SDL_Scancode code) { return state && code < count && state[code] != 0; };
-        // Throttle, steering and pause follow the player's bindings.
+        // Throttle, steering and pause follow the player's bindings; Up throttles too.
         if (const int bound = BoundScancode(key); bound >= 0)
-            return down(static_cast<SDL_Scancode>(bound)) || (key == Key::Z && UpAlsoThrottles() && down(SDL_SCANCODE_UP));
+            return down(static_cast<SDL_Scancode>(bound)) || (key == Key::Z && down(SDL_SCANCODE_UP));
         switch (key) {
             // Up too, for keyboards that drop Z while both arrows are held.
             case Key::Z: return down(SDL_SCANCODE_Z) || down(SDL_SCANCODE_UP);
