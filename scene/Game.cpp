@@ -4,17 +4,16 @@
 #include "bike/Enemy.h"
 #include "bike/EngineSound.h"
 #include "bike/Player.h"
-#include "framework/audio/AxAudioManager.h"
 #include "framework/audio/AxSoundEffect.h"
 #include "framework/graphics/AxModelCache.h"
 #include "framework/graphics/AxShaderManager.h"
 #include "framework/graphics/AxTextureCache.h"
-#include "framework/platform/KeyBindings.h"
 #include "framework/platform/Platform.h"
 #include "scene/GameSettings.h"
 #include "scene/HudSprite.h"
 #include "scene/PointFile.h"
 #include "scene/RaceTimer.h"
+#include "scene/SettingsApply.h"
 #include "stage/ChaseCamera.h"
 #include "stage/Course.h"
 #include "stage/DashPanel.h"
@@ -72,9 +71,7 @@ Game::~Game() {
     bikeHitInst.reset();
     bikeHitSound.reset();
     // The next scene starts from the game's own volumes and keys.
-    AxAudioManager::GetInstance().SetCategoryVolume(AxSoundCategory::Music, 1.0f);
-    AxAudioManager::GetInstance().SetCategoryVolume(AxSoundCategory::Effects, 1.0f);
-    SetKeyBindings(KeyBindings());
+    ResetVolumesAndKeys();
 }
 
 void Game::Init() {
@@ -125,37 +122,14 @@ void Game::Init() {
 
 void Game::LoadSettings(const std::string& path) {
     settingsPath = path;
-    settings.Load(path, [](const std::string& name) { return ScancodeFromName(name) >= 0; });
-    std::fputs(settings.ProblemReport().c_str(), stderr);
-    KeyBindings keys;
-    keys.throttle = ScancodeFromName(settings.keyThrottle);
-    keys.left = ScancodeFromName(settings.keyLeft);
-    keys.right = ScancodeFromName(settings.keyRight);
-    keys.pause = ScancodeFromName(settings.keyPause);
-    if (const std::string problem = KeyBindingProblem(keys); !problem.empty()) {
-        std::fprintf(stderr, "vorlan: %s: key bindings ignored (%s), the usual keys used\n", path.c_str(),
-                     problem.c_str());
-        const Settings defaults;
-        settings.keyThrottle = defaults.keyThrottle;
-        settings.keyLeft = defaults.keyLeft;
-        settings.keyRight = defaults.keyRight;
-        settings.keyPause = defaults.keyPause;
-    }
+    LoadPlayerSettings(settings, path);
     ApplySettings();
 }
 
 void Game::ApplySettings() {
-    AxAudioManager& audio = AxAudioManager::GetInstance();
-    audio.SetCategoryVolume(AxSoundCategory::Music, static_cast<float>(settings.music) / Settings::kMaxVolume);
-    audio.SetCategoryVolume(AxSoundCategory::Effects, static_cast<float>(settings.effects) / Settings::kMaxVolume);
+    ApplyVolumesAndKeys(settings);
     for (Enemy* enemy : enemies)
         if (enemy) enemy->maxSpeed = Settings::EnemyTopSpeed(settings.difficulty);
-    KeyBindings keys;
-    keys.throttle = ScancodeFromName(settings.keyThrottle);
-    keys.left = ScancodeFromName(settings.keyLeft);
-    keys.right = ScancodeFromName(settings.keyRight);
-    keys.pause = ScancodeFromName(settings.keyPause);
-    SetKeyBindings(keys);  // refuses a set without a throttle or steering key
     // Only a change moves the window: --fullscreen holds until the player switches.
     if (setFullscreen && settings.fullscreen != shownFullscreen) setFullscreen(settings.fullscreen);
     shownFullscreen = settings.fullscreen;

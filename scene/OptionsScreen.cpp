@@ -4,6 +4,7 @@
 #include "profile/Settings.h"
 #include "scene/HudSprite.h"
 #include "scene/OptionsLayout.h"
+#include "scene/SettingsApply.h"
 
 #include <algorithm>
 #include <cmath>
@@ -25,15 +26,6 @@ std::string* BindingOf(Settings& s, int line) {
         case OptionsScreen::kPause: return &s.keyPause;
         default: return nullptr;
     }
-}
-
-KeyBindings BindingsOf(const Settings& s) {
-    KeyBindings b;
-    b.throttle = ScancodeFromName(s.keyThrottle);
-    b.left = ScancodeFromName(s.keyLeft);
-    b.right = ScancodeFromName(s.keyRight);
-    b.pause = ScancodeFromName(s.keyPause);
-    return b;
 }
 }  // namespace
 
@@ -125,7 +117,7 @@ void OptionsScreen::Bind(int scancode) {
         ShowNote(L::kFixedKeys);
         return;
     }
-    if (!KeyBindingProblem(BindingsOf(candidate)).empty()) {
+    if (!KeyBindingProblem(KeyBindingsOf(candidate)).empty()) {
         ShowNote(L::kBoundTwice);
         return;
     }
