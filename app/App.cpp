@@ -156,8 +156,6 @@ int App::Run() {
     if (!Init(kWindowWidth, kWindowHeight)) return 1;
     window.eventFilter = [&platform](WindowBackend::Events& events) { platform.FilterWindowEvents(events); };
     if (options.fullscreen) window.SetFullscreen(true);
-    if (options.renderScale != 1.0f && !AxDirect3D::GetInstance().SetRenderScale(options.renderScale))
-        std::fprintf(stderr, "vorlan: --render-scale: no offscreen target of that size; drawing at full size\n");
 
     FramePacer pacer(platform, maxFps);
     pacer.SetSkip(SkipMode());
@@ -168,7 +166,13 @@ int App::Run() {
     if (!scene) {
         Game* game = new Game;
         game->autopilot = options.autopilot;
+        // The command line wins over the settings file for this run.
+        game->rawKeys = options.inputFile.empty() && options.replayFile.empty();
+        game->LoadSettings(Settings::DefaultPath());
+        if (game->settings.fullscreen && !options.fullscreen) window.SetFullscreen(true);
+        game->setFullscreen = [this](bool on) { window.SetFullscreen(on); };
         if (options.noGhost) game->records->SetGhostShown(false);
+        if (options.renderScale) AxDirect3D::GetInstance().SetRenderScale(*options.renderScale);
         scene = game;
     }
     SceneManager::GetInstance().SetScene(scene);
@@ -188,6 +192,10 @@ int App::Run() {
         platform.SetFrame(frame);
         if (options.frames >= 0 && frame >= options.frames) break;
         if (replay.OutOfStep()) break;
+        {
+            const Scene_base* front = SceneManager::GetInstance().currentScene;
+            window.escapeCloses = !(front && front->takesEscape);
+        }
         window.ProcessMessage();
         if (!window.hWnd) break;
         UpdatePause(platform);

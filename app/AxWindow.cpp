@@ -11,10 +11,11 @@ bool AxWindow::Create(int clientWidth, int clientHeight, const std::string& titl
 bool AxWindow::ProcessMessage() {
     wheelDelta = 0;
     WindowBackend::Events events = WindowBackend::PumpEvents();
+    if (events.escape && escapeCloses) events.close = true;
     if (eventFilter) eventFilter(events);
     focusLost = events.focusLost;
     // Scripted runs press Escape through the platform rather than through events.
-    if (Platform().IsKeyDown(Key::Escape)) events.close = true;
+    if (escapeCloses && Platform().IsKeyDown(Key::Escape)) events.close = true;
     if (events.close && hWnd) {
         Release();
         return false;

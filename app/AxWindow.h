@@ -21,6 +21,9 @@ public:
     int wheelDelta = 0;  // kept for parity with the input model; nothing reads it
     // The window lost the keyboard during the last ProcessMessage.
     bool focusLost = false;
+    // Escape closes the window unless the scene in front uses it (a menu
+    // that Escape leaves).
+    bool escapeCloses = true;
     // Sees the events before they act, and may change them: recordings note
     // them, replays put the recorded ones in their place.
     std::function<void(WindowBackend::Events&)> eventFilter;

@@ -31,7 +31,7 @@ struct RunOptions {
     // Frames left undrawn while a slow machine catches up: "auto" (capped
     // real-clock runs only), "off", or "max" (every fifth frame drawn).
     std::string frameSkip = "auto";
-    float renderScale = 1.0f;  // the 3D scene's size against the window's (0.25 to 1)
+    std::optional<float> renderScale;  // the 3D scene's size against the window's (0.25 to 1)
     bool help = false;
 
     bool WantsScreenshot(long long frame) const;

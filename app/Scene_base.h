@@ -26,6 +26,9 @@ public:
     // Set by a scene in which the gamepad's Start pauses (racing) rather than
     // standing for Enter (the title and result screens).
     bool startPauses = false;
+    // Set by a scene showing something Escape leaves (a menu): Escape then
+    // does not close the window.
+    bool takesEscape = false;
 
     AxTextureCache* textureCache = nullptr;
     AxTexture* fadeTex = nullptr;

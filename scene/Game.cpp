@@ -17,12 +17,15 @@
 #include "scene/PointFile.h"
 #include "scene/RaceTimer.h"
 #include "scene/RecordsHud.h"
+#include "scene/SettingsApply.h"
 #include "stage/ChaseCamera.h"
 #include "stage/Course.h"
 #include "stage/DashPanel.h"
 #include "stage/ObstacleManager.h"
 #include "stage/Sky.h"
 #include "stage/WallSet.h"
+
+#include <cstdio>
 
 
 bool enterLatch = false;
@@ -77,6 +80,8 @@ Game::~Game() {
     bgmSound.reset();
     bikeHitInst.reset();
     bikeHitSound.reset();
+    // The next scene starts from the game's own volumes and keys.
+    ResetVolumesAndKeys();
 }
 
 void Game::Init() {
@@ -85,6 +90,7 @@ void Game::Init() {
     uiTex = textureCache->GetTexture("Data/Texture/NewUI.png");
     signTex = textureCache->GetTexture("Data/Texture/sg.png");
     pushTex = textureCache->GetTexture("Data/Texture/push.png");
+    optionsTex = textureCache->GetTexture("Data/Texture/options.png");
     rankTex[0] = textureCache->GetTexture("Data/Texture/Rank/rank1.png");
     rankTex[1] = textureCache->GetTexture("Data/Texture/Rank/rank2.png");
     rankTex[2] = textureCache->GetTexture("Data/Texture/Rank/rank3.png");
@@ -117,6 +123,44 @@ void Game::Init() {
     loadSound(bikeHitSound, bikeHitInst, "Data/Sound/bikehit.wav", 1.0f);
     loadSound(bgmSound, bgmInst, "Data/Sound/BGM.wav", bgmVolume);
     loadSound(titleSound, titleInst, "Data/Sound/Title.WAV", titleVolume);
+    bgmInst->SetCategory(AxSoundCategory::Music);
+    titleInst->SetCategory(AxSoundCategory::Music);
+
+    options.onChange = [this](int line) {
+        ApplySettings();
+        // A sound at the new level, so the player hears what they chose.
+        if (line == OptionsScreen::kEffects) pressInst->Play(false, true);
+    };
+    options.onClose = [this] { return SaveSettings(); };
+}
+
+void Game::LoadSettings(const std::string& path) {
+    settingsPath = path;
+    LoadPlayerSettings(settings, path);
+    ApplySettings();
+}
+
+void Game::ApplySettings() {
+    ApplyVolumesAndKeys(settings);
+    for (Enemy* enemy : enemies)
+        if (enemy) enemy->maxSpeed = Settings::EnemyTopSpeed(settings.difficulty);
+    // Only a change moves the window: --fullscreen holds until the player switches.
+    if (setFullscreen && settings.fullscreen != shownFullscreen) setFullscreen(settings.fullscreen);
+    shownFullscreen = settings.fullscreen;
+    // Likewise the ghost (G and --no-ghost hold) and the render scale (--render-scale holds).
+    if (records && settings.ghost != appliedGhost) records->SetGhostShown(settings.ghost);
+    appliedGhost = settings.ghost;
+    if (settings.renderScale != appliedRenderScale) AxDirect3D::GetInstance().SetRenderScale(settings.renderScale);
+    appliedRenderScale = settings.renderScale;
+}
+
+bool Game::SaveSettings() {
+    std::string error;
+    if (settings.Save(settingsPath, error)) return true;
+    // Once: the settings still hold for this run.
+    if (!saveFailureReported) std::fprintf(stderr, "vorlan: settings kept for this run only: %s\n", error.c_str());
+    saveFailureReported = true;
+    return false;
 }
 
 void Game::SetLights() {
@@ -132,6 +176,7 @@ void Game::LoadStage() {
     player = new Player(*this, *modelCache);
     enemies[0] = new Enemy(*this, *modelCache);
     enemies[1] = new Enemy(*this, *modelCache, Vector3(-2.0f, 0.2f, -2.0f));
+    for (Enemy* enemy : enemies) enemy->maxSpeed = Settings::EnemyTopSpeed(settings.difficulty);
     course = new Course(*this, *modelCache);
     walls = new WallSet(*this, *modelCache);
     obstacles = new ObstacleManager(*this, *modelCache);
@@ -193,7 +238,7 @@ void Game::Update() {
             titleInst->Play(true, true);
             titleBgmStarted = true;
         }
-        if (!enterLatch && EnterDown()) {
+        if (!enterLatch && EnterDown() && !options.open) {
             pressInst->Play(false, true);
             mode = 0;
             titleBgmStarted = false;
@@ -292,8 +337,11 @@ void Game::UpdateRecords() {
 void Game::Frame() {
     if (!paused) {
         FrameStats::Section section(FrameStats::kUpdate);
+        // Before the title reads Enter, so Enter on an open screen stays there.
+        options.Update(Platform(), mode == 1 && !fadeOut, rawKeys);
         Update();
     }
+    takesEscape = options.HoldsEscape();
     // A gamepad's Start pauses a race under way and stands for Enter elsewhere.
     startPauses = mode == 0 && !PlayerFinished();
     FrameStats::Section section(FrameStats::kDraw);
@@ -304,7 +352,14 @@ void Game::Frame() {
     Draw();
     device.EndScene3D();
     if (mode == 0) DrawRaceHUD();
+    else if (options.open) DrawOptions();
     else DrawTitle();
+}
+
+void Game::DrawOptions() {
+    Sprite().Begin(true, true);
+    options.Draw(optionsTex);
+    Sprite().End();
 }
 
 void Game::Draw() {

@@ -4,10 +4,14 @@
 // order they are updated and drawn in.
 
 #include "app/Scene_base.h"
+#include "profile/Settings.h"
 #include "scene/Checkpoint.h"
+#include "scene/OptionsScreen.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 class AxModelCache;
@@ -42,6 +46,7 @@ public:
     void Draw() override;
     void Frame() override;
     void DrawTitle();
+    void DrawOptions();
     void DrawRaceHUD();
     // Moves the race clock on by time the game spent paused.
     void ShiftClock(uint32_t ms) override;
@@ -93,6 +98,27 @@ public:
     float titleVolume = 0.2f;
     uint8_t mode = 1;  // 1 title, 0 race (the result screen is the race with the player finished)
     bool titleBgmStarted = false;
+
+    // The player's settings: read from path (reporting what it could not
+    // use once on standard error) and applied; the options screen saves
+    // them back there.
+    void LoadSettings(const std::string& path);
+    // Puts the settings in force: volumes, the computer bikes' top speed, keys.
+    void ApplySettings();
+    bool SaveSettings();
+
+    Settings settings;
+    std::string settingsPath;
+    OptionsScreen options{settings};
+    AxTexture* optionsTex = nullptr;
+    // Set by the application: a key to bind may come from the keyboard
+    // itself; the window's fullscreen follows the setting.
+    bool rawKeys = false;
+    std::function<void(bool)> setFullscreen;
+    bool saveFailureReported = false;
+    bool shownFullscreen = false;
+    bool appliedGhost = true;          // the ghost is shown unless told otherwise
+    float appliedRenderScale = 1.0f;  // the device starts at full size
 
     // Not part of the race rules: the player's bike drives itself (demos,
     // tests, benchmarks). Set by the application after construction.

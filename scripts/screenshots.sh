@@ -8,6 +8,8 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${1:-$ROOT/build}"
 WORK="$(mktemp -d)"
 trap 'rm -rf "$WORK"' EXIT
+# The game's own settings, not the ones kept in this machine's home.
+export XDG_CONFIG_HOME="$WORK/config"
 cd "$BUILD"
 printf '5 5 Enter\n' > "$WORK/start.txt"
 run=(./vorlan --headless --no-render --fixed-clock --uncapped --autopilot --seed 1 --input "$WORK/start.txt")
@@ -39,5 +41,9 @@ ghost_run=(./vorlan --headless --no-render --fixed-clock --uncapped --autopilot 
 XDG_DATA_HOME="$WORK/first" "${ghost_run[@]}" --frames 4070 \
   --screenshot "1640:$ROOT/docs/ghost.png" \
   --screenshot "4069:$ROOT/docs/records.png" >/dev/null
+# The options screen over the title, the second line chosen.
+printf '5 5 O\n15 15 Down\n' > "$WORK/options.txt"
+./vorlan --headless --no-render --fixed-clock --uncapped --seed 1 --input "$WORK/options.txt" --frames 31 \
+  --screenshot "30:$ROOT/docs/options.png" >/dev/null
 echo "screenshots: docs/title.png docs/countdown.png docs/race.png docs/result.png docs/race-paths.png" \
-  "docs/ghost.png docs/records.png"
+  "docs/ghost.png docs/records.png docs/options.png"

@@ -1,8 +1,9 @@
-// Every test program, and every game it starts, keeps its player files in a
-// fresh folder of its own: nothing a test does reaches the real home, and no
+// Every test program, and every game it starts, keeps its player files (and
+// its runtime folder) in a fresh folder of its own: nothing a test does reaches the real home, and no
 // test sees what another left behind.
 
 #include <cstdlib>
+#include <sys/stat.h>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -15,6 +16,12 @@ struct IsolatedHome {
         root = pattern;
         setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
         setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+        // Sound libraries keep their sockets and locks here; without it
+        // PulseAudio's client makes a randomly named folder under the
+        // config folder, drawing from rand() before the game seeds it.
+        const std::filesystem::path runtime = root / "runtime";
+        if (mkdir(runtime.c_str(), 0700) != 0) std::abort();
+        setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
     }
     ~IsolatedHome() {
         std::error_code error;

@@ -135,6 +135,13 @@ AxAudioManager::~AxAudioManager() { Release(); }
 
 uint32_t AxAudioManager::EngineGeneration() { return g_currentGeneration; }
 
+void AxAudioManager::SetCategoryVolume(AxSoundCategory category, float volume) {
+    AxSetCategoryVolume(category, volume);
+    AxSoundInstance::ApplyCategoryVolumes();
+}
+
+float AxAudioManager::CategoryVolume(AxSoundCategory category) const { return AxCategoryVolume(category); }
+
 bool AxAudioManager::Init() {
     Release();
     auto engine = std::make_unique<Engine>();

@@ -7,6 +7,7 @@
 // scratch buffer and throws it away, so sources still advance and end.
 
 #include "framework/Math.h"
+#include "framework/audio/AxSoundInstance.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -56,6 +57,11 @@ public:
     void PauseAll();
     void ResumeAll();
     bool IsPaused() const { return paused; }
+
+    // The player's volume for a category of sounds (1 leaves them as the game
+    // sets them, 0 silences them); reaches every voice at once, made or to be made.
+    void SetCategoryVolume(AxSoundCategory category, float volume);
+    float CategoryVolume(AxSoundCategory category) const;
 
     // The silent engine advances exactly 16 ms per Update instead of the
     // platform clock's elapsed time (reproducible runs). Set before Init.

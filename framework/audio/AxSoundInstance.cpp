@@ -10,9 +10,48 @@
 
 namespace {
 bool Finite(const Vector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+// Plain values, usable at any point of program exit.
+float g_categoryVolume[2] = {1.0f, 1.0f};
+AxSoundInstance* g_liveInstances = nullptr;
 }  // namespace
 
+float AxCategoryVolume(AxSoundCategory category) { return g_categoryVolume[static_cast<int>(category) & 1]; }
+
+void AxSetCategoryVolume(AxSoundCategory category, float value) {
+    g_categoryVolume[static_cast<int>(category) & 1] = std::isfinite(value) && value > 0.0f ? value : 0.0f;
+}
+
+AxSoundInstance::AxSoundInstance() {
+    nextLive = g_liveInstances;
+    if (nextLive) nextLive->prevLive = this;
+    g_liveInstances = this;
+}
+
+void AxSoundInstance::ApplyCategoryVolumes() {
+    for (AxSoundInstance* i = g_liveInstances; i; i = i->nextLive) i->ApplyGain();
+}
+
+void AxSoundInstance::ApplyGain() {
+    if (HasVoice()) alSourcef(instance, AL_GAIN, volume * AxCategoryVolume(category));
+}
+
+void AxSoundInstance::SetCategory(AxSoundCategory value) {
+    category = value;
+    ApplyGain();
+}
+
+float AxSoundInstance::MixerGain() const {
+    if (!HasVoice()) return 0.0f;
+    ALfloat gain = 0.0f;
+    alGetSourcef(instance, AL_GAIN, &gain);
+    return gain;
+}
+
 AxSoundInstance::~AxSoundInstance() {
+    if (prevLive) prevLive->nextLive = nextLive;
+    else if (g_liveInstances == this) g_liveInstances = nextLive;
+    if (nextLive) nextLive->prevLive = prevLive;
     if (HasVoice()) {
         alSourceStop(instance);
         alDeleteSources(1, &instance);
@@ -66,7 +105,7 @@ void AxSoundInstance::Resume() {
 void AxSoundInstance::SetVolume(float value) {
     if (!HasVoice()) return;
     volume = std::isfinite(value) && value > 0.0f ? value : 0.0f;
-    alSourcef(instance, AL_GAIN, volume);
+    ApplyGain();
 }
 
 void AxSoundInstance::SetPitch(float value) {

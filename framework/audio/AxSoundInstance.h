@@ -9,6 +9,9 @@
 class AxSoundEffect;
 struct AxSoundBuffer;
 
+// Which of the player's volume controls scales a voice.
+enum class AxSoundCategory { Effects, Music };
+
 // Where a positional voice sits, in the game's left-handed coordinates.
 // CurveDistanceScaler is the distance up to which the sound is at full
 // level; beyond it the level falls as scaler / distance.
@@ -31,7 +34,7 @@ class AxSoundInstance : public std::enable_shared_from_this<AxSoundInstance> {
 public:
     enum class State { Stopped, Playing, Paused };
 
-    AxSoundInstance() = default;
+    AxSoundInstance();
     ~AxSoundInstance();
     AxSoundInstance(const AxSoundInstance&) = delete;
     AxSoundInstance& operator=(const AxSoundInstance&) = delete;
@@ -44,8 +47,15 @@ public:
     void Stop();
     void Pause();
     void Resume();
-    // Linear amplitude factor; above 1 amplifies, below 0 counts as 0.
+    // Linear amplitude factor; above 1 amplifies, below 0 counts as 0. The
+    // mixer hears it times the category's volume.
     void SetVolume(float volume);
+    // Effects unless told otherwise; takes effect at once.
+    void SetCategory(AxSoundCategory category);
+    AxSoundCategory GetCategory() const { return category; }
+    // The gain the mixer applies now (volume times the category's), 0
+    // without a voice.
+    float MixerGain() const;
     // Octaves from -1 to 1: the playback rate becomes 2^pitch.
     void SetPitch(float pitch);
     void SetPosition(const Vector3& pos);
@@ -72,4 +82,18 @@ private:
     std::shared_ptr<AxSoundBuffer> buffer;
     float volume = 1.0f;
     float pitch = 0.0f;
+    AxSoundCategory category = AxSoundCategory::Effects;
+
+    // Every live instance, so a category's volume reaches voices already
+    // made; plain pointers, as instances may outlive the audio manager.
+    friend class AxAudioManager;
+    static void ApplyCategoryVolumes();
+    void ApplyGain();
+    AxSoundInstance* prevLive = nullptr;
+    AxSoundInstance* nextLive = nullptr;
 };
+
+// The factor a category's voices are scaled by, 1 unless set. The audio
+// manager sets it and brings the live voices along.
+float AxCategoryVolume(AxSoundCategory category);
+void AxSetCategoryVolume(AxSoundCategory category, float volume);

@@ -1,6 +1,7 @@
 #include "framework/platform/Platform.h"
 
 #include "framework/platform/Gamepads.h"
+#include "framework/platform/KeyBindings.h"
 #include "framework/platform/KeyLatch.h"
 
 #include <SDL2/SDL.h>
@@ -33,6 +34,9 @@ private:
         auto down = [&](SDL_Scancode code) {
             return (state && code < count && state[code] != 0) || KeyLatch::WentDown(code);
         };
+        // Throttle, steering and pause follow the player's bindings; Up throttles too.
+        if (const int bound = BoundScancode(key); bound >= 0)
+            return down(static_cast<SDL_Scancode>(bound)) || (key == Key::Z && down(SDL_SCANCODE_UP));
         switch (key) {
             // Up too, for keyboards that drop Z while both arrows are held.
             case Key::Z: return down(SDL_SCANCODE_Z) || down(SDL_SCANCODE_UP);

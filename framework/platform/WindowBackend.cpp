@@ -1,6 +1,7 @@
 #include "framework/platform/WindowBackend.h"
 
 #include "framework/platform/Gamepads.h"
+#include "framework/platform/KeyBindings.h"
 #include "framework/platform/KeyLatch.h"
 #include "framework/platform/Platform.h"
 
@@ -80,7 +81,8 @@ Events PumpEvents() {
             case SDL_KEYDOWN: {
                 const SDL_Scancode code = event.key.keysym.scancode;
                 KeyLatch::NoteDown(code);
-                if (code == SDL_SCANCODE_ESCAPE) events.close = true;
+                if (code == SDL_SCANCODE_ESCAPE) events.escape = true;
+                if (!event.key.repeat) NoteKeyPressed(code);
                 const bool alt = (event.key.keysym.mod & KMOD_ALT) != 0;
                 if (!event.key.repeat && (code == SDL_SCANCODE_F11 || (code == SDL_SCANCODE_RETURN && alt)))
                     ToggleFullscreen(event.key.windowID);

@@ -11,7 +11,8 @@ void* Create(int width, int height, const std::string& title, std::string& error
 void Destroy(void* window);
 
 struct Events {
-    bool close = false;      // close button, quit request, Escape pressed
+    bool close = false;      // close button, quit request
+    bool escape = false;     // Escape pressed: a close request unless the scene takes it
     bool focusLost = false;  // the window stopped taking the keyboard
 };
 // Handles every pending event without blocking: gamepads come and go, F11

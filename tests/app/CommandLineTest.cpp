@@ -81,7 +81,7 @@ TEST(CommandLine, RenderScaleAndFrameSkip) {
     RunOptions options;
     std::string error;
     ASSERT_TRUE(Parse({}, options, error));
-    EXPECT_EQ(options.renderScale, 1.0f);
+    EXPECT_FALSE(options.renderScale.has_value());  // the settings file's, or full size
     EXPECT_EQ(options.frameSkip, "auto");
     ASSERT_TRUE(Parse({"--render-scale", "0.5", "--frame-skip", "max"}, options, error)) << error;
     EXPECT_EQ(options.renderScale, 0.5f);

@@ -441,3 +441,45 @@ TEST_F(Audio, EveryPlayOfTheFrameIsRecordedForTheTrace) {
     TraceWriter::BuildFrame(line, 4, 64, &scene);
     EXPECT_TRUE(nlohmann::json::parse(line.Text())["sounds"].empty());
 }
+
+TEST_F(Audio, CategoryVolumesScaleTheirVoicesOnlyMadeOrStillToBeMade) {
+    struct Reset {
+        ~Reset() {
+            AxAudioManager::GetInstance().SetCategoryVolume(AxSoundCategory::Music, 1.0f);
+            AxAudioManager::GetInstance().SetCategoryVolume(AxSoundCategory::Effects, 1.0f);
+        }
+    } reset;
+    auto music = Sound("music.wav", 440, 2.0)->CreateInstance(false);
+    auto effect = Sound("effect.wav", 440, 2.0)->CreateInstance(false);
+    music->SetCategory(AxSoundCategory::Music);
+    EXPECT_EQ(effect->GetCategory(), AxSoundCategory::Effects);
+    music->SetVolume(0.5f);
+    EXPECT_FLOAT_EQ(music->MixerGain(), 0.5f);
+
+    music->Play(true, true);
+    const double full = Measure().Both();
+    EXPECT_GT(full, 0.02);
+    // Music at 0: the playing voice goes silent at once, its own volume kept.
+    Manager().SetCategoryVolume(AxSoundCategory::Music, 0.0f);
+    EXPECT_EQ(Manager().CategoryVolume(AxSoundCategory::Music), 0.0f);
+    EXPECT_EQ(music->MixerGain(), 0.0f);
+    EXPECT_FLOAT_EQ(music->GetVolume(), 0.5f);
+    EXPECT_LT(Measure().Both(), 1e-6);
+    music->SetVolume(1.0f);  // a game-side fade does not bring it back
+    EXPECT_LT(Measure().Both(), 1e-6);
+
+    // The effects are still heard, scaled by their own control only.
+    effect->Play(true, true);
+    const double effects = Measure().Both();
+    EXPECT_GT(effects, 0.02);
+    Manager().SetCategoryVolume(AxSoundCategory::Effects, 0.3f);
+    EXPECT_NEAR(Measure().Both(), 0.3 * effects, 0.05 * effects);
+    // A voice made later, and Play3D's volume reset, follow the category too.
+    auto later = Sound("later.wav", 440, 1.0)->CreateInstance(true);
+    later->Play3D(Vector3(), false, true);
+    EXPECT_FLOAT_EQ(later->MixerGain(), 0.3f);
+    // Absurd volumes count as silence.
+    Manager().SetCategoryVolume(AxSoundCategory::Effects, std::nanf(""));
+    EXPECT_EQ(Manager().CategoryVolume(AxSoundCategory::Effects), 0.0f);
+    EXPECT_EQ(effect->MixerGain(), 0.0f);
+}

@@ -1,0 +1,172 @@
+#include "scene/OptionsScreen.h"
+
+#include "framework/platform/KeyBindings.h"
+#include "profile/Settings.h"
+#include "scene/HudSprite.h"
+#include "scene/OptionsLayout.h"
+#include "scene/SettingsApply.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+namespace L = options_layout;
+
+namespace {
+constexpr int kNoteFrames = 150;
+constexpr float kRenderScaleStep = 0.05f;
+
+AxRect Rect(const L::Cell& c) { return {c[0], c[1], c[2], c[3]}; }
+
+std::string* BindingOf(Settings& s, int line) {
+    switch (line) {
+        case OptionsScreen::kThrottle: return &s.keyThrottle;
+        case OptionsScreen::kLeft: return &s.keyLeft;
+        case OptionsScreen::kRight: return &s.keyRight;
+        case OptionsScreen::kPause: return &s.keyPause;
+        default: return nullptr;
+    }
+}
+}  // namespace
+
+void OptionsScreen::ShowNote(int which) {
+    note = which;
+    noteFrames = kNoteFrames;
+}
+
+void OptionsScreen::Update(IPlatform& platform, bool canOpen, bool rawKeys) {
+    std::copy(std::begin(down), std::end(down), std::begin(before));
+    for (int k = 0; k < kKeyCount; ++k) down[k] = platform.IsKeyDown(static_cast<Key>(k));
+    // Taken every frame, so a key pressed before the wait does not count.
+    const int rawKey = TakeKeyPressed();
+    if (escapeHeld && !down[static_cast<int>(Key::Escape)]) escapeHeld = false;
+    if (noteFrames > 0 && --noteFrames == 0) note = L::kHint;
+
+    if (!open) {
+        if (canOpen && Pressed(Key::Options)) {
+            open = true;
+            line = 0;
+            waitingForKey = false;
+            note = L::kHint;
+            noteFrames = 0;
+        }
+        return;
+    }
+
+    if (waitingForKey) {
+        int key = 0;
+        if (rawKeys) {
+            key = rawKey;
+        } else {
+            // Scripted keys stand for the keyboard keys they are by default.
+            for (int k = 0; k < kKeyCount && !key; ++k)
+                if (Pressed(static_cast<Key>(k))) key = DefaultScancode(static_cast<Key>(k));
+        }
+        if (key) Bind(key);
+        return;
+    }
+
+    if (Pressed(Key::Options) || Pressed(Key::Escape)) {
+        open = false;
+        escapeHeld = down[static_cast<int>(Key::Escape)];
+        if (onClose && !onClose()) ShowNote(L::kCannotSave);
+        return;
+    }
+    if (Pressed(Key::Up)) line = (line + kLineCount - 1) % kLineCount;
+    if (Pressed(Key::Down)) line = (line + 1) % kLineCount;
+    if (BindingOf(settings, line)) {
+        if (Pressed(Key::Left) || Pressed(Key::Right) || Pressed(Key::Enter)) waitingForKey = true;
+        return;
+    }
+    if (Pressed(Key::Left)) Change(-1);
+    if (Pressed(Key::Right)) Change(+1);
+}
+
+void OptionsScreen::Change(int step) {
+    switch (line) {
+        case kGhost: settings.ghost = !settings.ghost; break;
+        case kFullscreen: settings.fullscreen = !settings.fullscreen; break;
+        case kDifficulty: {
+            const int d = std::clamp(static_cast<int>(settings.difficulty) + step, 0, 2);
+            settings.difficulty = static_cast<Difficulty>(d);
+            break;
+        }
+        case kMusic: settings.music = std::clamp(settings.music + step, 0, Settings::kMaxVolume); break;
+        case kEffects: settings.effects = std::clamp(settings.effects + step, 0, Settings::kMaxVolume); break;
+        case kRenderScale: {
+            // Whole steps of 5 %, so repeated presses land on round values.
+            const float steps = std::round(settings.renderScale / kRenderScaleStep) + static_cast<float>(step);
+            settings.renderScale =
+                std::clamp(steps * kRenderScaleStep, Settings::kMinRenderScale, Settings::kMaxRenderScale);
+            break;
+        }
+        default: return;
+    }
+    if (onChange) onChange(line);
+}
+
+void OptionsScreen::Bind(int scancode) {
+    waitingForKey = false;
+    std::string* binding = BindingOf(settings, line);
+    if (!binding) return;
+    Settings candidate = settings;
+    *BindingOf(candidate, line) = ScancodeName(scancode);
+    // Refused with a note; the old binding stays, so throttle and steering
+    // are never left without a key.
+    if (IsFixedScancode(scancode)) {
+        ShowNote(L::kFixedKeys);
+        return;
+    }
+    if (!KeyBindingProblem(KeyBindingsOf(candidate)).empty()) {
+        ShowNote(L::kBoundTwice);
+        return;
+    }
+    *binding = ScancodeName(scancode);
+    if (onChange) onChange(line);
+}
+
+void OptionsScreen::Draw(AxTexture* atlas) const {
+    if (!open) return;
+    auto stretched = [&](const L::Cell& tile, float x, float y, float w, float h, float alpha) {
+        const L::Cell inner = L::Inner(tile);
+        const Matrix m = Matrix::CreateScale(w / static_cast<float>(inner[2]), h / static_cast<float>(inner[3]), 1.0f) *
+                         HudAt(x, y);
+        DrawHudSprite(m, atlas, Rect(inner), alpha);
+    };
+    auto text = [&](const std::string& s, float x, float y) {
+        for (size_t i = 0; i < s.size() && i < 24; ++i)
+            DrawHudSprite(HudAt(x + static_cast<float>(i * L::kGlyphAdvance), y), atlas, Rect(L::Glyph(s[i])), 1.0f,
+                          0.0f, 0.5f);
+    };
+    constexpr float kTop = 200.0f, kRow = 46.0f, kLabelX = -400.0f, kValueX = 40.0f;
+
+    stretched(L::kPanelTile, 0.0f, 0.0f, 920.0f, 680.0f, 1.0f);
+    DrawHudSprite(HudAt(0.0f, 280.0f), atlas, Rect(L::kTitle));
+    for (int i = 0; i < kLineCount; ++i) {
+        const float y = kTop - kRow * static_cast<float>(i);
+        if (i == line) stretched(L::kBarTile, 0.0f, y, 880.0f, kRow - 4.0f, 1.0f);
+        DrawHudSprite(HudAt(kLabelX, y), atlas, Rect(L::Label(i)), 1.0f, 0.0f, 0.5f);
+        auto word = [&](int w) { DrawHudSprite(HudAt(kValueX, y), atlas, Rect(L::WordCell(w)), 1.0f, 0.0f, 0.5f); };
+        auto pips = [&](int value) {
+            for (int p = 0; p < Settings::kMaxVolume; ++p)
+                DrawHudSprite(HudAt(kValueX + 28.0f * static_cast<float>(p), y), atlas,
+                              Rect(p < value ? L::kPipOn : L::kPipOff), 1.0f, 0.0f, 0.5f);
+            text(std::to_string(value), kValueX + 300.0f, y);
+        };
+        switch (i) {
+            case kGhost: word(settings.ghost ? L::kOn : L::kOff); break;
+            case kDifficulty: word(L::kEasy + static_cast<int>(settings.difficulty)); break;
+            case kMusic: pips(settings.music); break;
+            case kEffects: pips(settings.effects); break;
+            case kFullscreen: word(settings.fullscreen ? L::kOn : L::kOff); break;
+            case kRenderScale:
+                text(std::to_string(static_cast<int>(std::lround(settings.renderScale * 100.0f))) + "%", kValueX, y);
+                break;
+            default:
+                if (waitingForKey && i == line) word(L::kPressKey);
+                else text(*BindingOf(settings, i), kValueX, y);
+                break;
+        }
+    }
+    DrawHudSprite(HudAt(0.0f, kTop - kRow * static_cast<float>(kLineCount) - 20.0f), atlas, Rect(L::NoteCell(note)));
+}

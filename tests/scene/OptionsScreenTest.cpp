@@ -1,0 +1,220 @@
+// The options screen on the title, driven key by key like a player: it
+// changes the settings at once, refuses bad key bindings with a note, keeps
+// Escape for itself and writes the file when closed.
+
+#include "GameFixture.h"
+
+#include "bike/Enemy.h"
+#include "framework/platform/KeyBindings.h"
+#include "scene/OptionsLayout.h"
+
+#include <SDL2/SDL.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+class Options : public GameFixture {
+protected:
+    void SetUp() override {
+        root = fs::temp_directory_path() / ("vorlan-options-" + std::to_string(getpid()) + "-" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(root);
+        if (const char* value = std::getenv("XDG_CONFIG_HOME")) saved = value;
+        setenv("XDG_CONFIG_HOME", root.c_str(), 1);
+        GameFixture::SetUp();
+        file = root / "vorlan-moto/settings.ini";
+    }
+    void TearDown() override {
+        GameFixture::TearDown();
+        if (saved.empty()) unsetenv("XDG_CONFIG_HOME");
+        else setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+        fs::remove_all(root);
+    }
+    // One press: down for a frame, then up for a frame.
+    void Tap(Key key) {
+        Press(key);
+        Step();
+        Release(key);
+        Step();
+    }
+    static std::string Slurp(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    std::vector<uint8_t> RenderOptions() {
+        AxDirect3D& device = AxDirect3D::GetInstance();
+        device.SetSubmitEnabled(true);
+        device.ClearBackBuffer(0.2f, 0.5f, 0.3f, 1.0f);
+        device.ClearDepthStencil(1.0f, 0);
+        game->DrawOptions();
+        std::vector<uint8_t> rgba;
+        int w = 0, h = 0;
+        EXPECT_TRUE(device.ReadBackBuffer(rgba, w, h));
+        device.SetSubmitEnabled(false);
+        return rgba;
+    }
+
+    fs::path root, file;
+    std::string saved;
+};
+}  // namespace
+
+TEST_F(Options, ChangesTakeEffectAtOnceAndClosingWritesTheFile) {
+    game->LoadSettings(Settings::DefaultPath());
+    Step();
+    Tap(Key::Options);
+    ASSERT_TRUE(game->options.open);
+    EXPECT_EQ(game->options.line, OptionsScreen::kGhost);
+    // Up from the first line wraps to the last.
+    Tap(Key::Up);
+    EXPECT_EQ(game->options.line, OptionsScreen::kPause);
+    Tap(Key::Down);
+    Tap(Key::Down);
+    ASSERT_EQ(game->options.line, OptionsScreen::kDifficulty);
+    Tap(Key::Right);
+    EXPECT_EQ(game->settings.difficulty, Difficulty::Hard);
+    EXPECT_FLOAT_EQ(game->enemies[0]->maxSpeed, 0.43f);
+    EXPECT_FLOAT_EQ(game->enemies[1]->maxSpeed, 0.43f);
+    Tap(Key::Right);  // no further than hard
+    EXPECT_EQ(game->settings.difficulty, Difficulty::Hard);
+
+    Tap(Key::Down);
+    for (int i = 0; i < 12; ++i) Tap(Key::Left);
+    EXPECT_EQ(game->settings.music, 0);
+    EXPECT_EQ(AxAudioManager::GetInstance().CategoryVolume(AxSoundCategory::Music), 0.0f);
+    EXPECT_EQ(game->titleInst->MixerGain(), 0.0f) << "the title music falls silent while the screen is open";
+    Tap(Key::Down);
+    Press(Key::Left);
+    // An effects change is heard at its new level.
+    EXPECT_TRUE(Played(Step(), "Data/Sound/press.wav"));
+    Release(Key::Left);
+    Step();
+    EXPECT_FLOAT_EQ(AxAudioManager::GetInstance().CategoryVolume(AxSoundCategory::Effects), 0.9f);
+
+    // Enter does not start the race under the screen.
+    Tap(Key::Enter);
+    EXPECT_EQ(game->mode, 1);
+    EXPECT_FALSE(fs::exists(file)) << "written on closing, not before";
+    Tap(Key::Options);
+    EXPECT_FALSE(game->options.open);
+    const std::string text = Slurp(file);
+    EXPECT_NE(text.find("difficulty = hard\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("music = 0\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("effects = 9\n"), std::string::npos) << text;
+
+    // The next stage (after a race) keeps the difficulty.
+    game->ReleaseStage();
+    game->LoadStage();
+    EXPECT_FLOAT_EQ(game->enemies[0]->maxSpeed, 0.43f);
+    // Reopened: the first line again.
+    Tap(Key::Options);
+    EXPECT_EQ(game->options.line, 0);
+}
+
+TEST_F(Options, EscapeGoesBackAndBelongsToTheScreenUntilLetGo) {
+    game->LoadSettings(Settings::DefaultPath());
+    Step();
+    EXPECT_FALSE(game->takesEscape);
+    Tap(Key::Options);
+    EXPECT_TRUE(game->takesEscape);
+    Press(Key::Escape);
+    Step();
+    EXPECT_FALSE(game->options.open);
+    EXPECT_TRUE(game->takesEscape) << "the held Escape must not quit on the next frame";
+    Step();
+    EXPECT_TRUE(game->takesEscape);
+    Release(Key::Escape);
+    Step();
+    EXPECT_FALSE(game->takesEscape);
+    EXPECT_TRUE(fs::exists(file));
+    // O does nothing once the race is under way.
+    Tap(Key::Enter);
+    ASSERT_EQ(game->mode, 0);
+    Tap(Key::Options);
+    EXPECT_FALSE(game->options.open);
+}
+
+TEST_F(Options, KeyLinesWaitForAKeyAndRefuseEnterEscapeAndKeysBoundTwice) {
+    game->LoadSettings(Settings::DefaultPath());
+    Step();
+    Tap(Key::Options);
+    for (int i = 0; i < OptionsScreen::kThrottle; ++i) Tap(Key::Down);
+    Tap(Key::Right);
+    ASSERT_TRUE(game->options.waitingForKey);
+    Tap(Key::Left);  // already steers left
+    EXPECT_FALSE(game->options.waitingForKey);
+    EXPECT_EQ(game->options.note, options_layout::kBoundTwice);
+    EXPECT_EQ(game->settings.keyThrottle, "Z");
+    Tap(Key::Enter);
+    ASSERT_TRUE(game->options.waitingForKey);
+    Tap(Key::Escape);
+    EXPECT_EQ(game->options.note, options_layout::kFixedKeys);
+    EXPECT_TRUE(game->options.open) << "Escape while waiting is refused, it does not close";
+    EXPECT_EQ(CurrentKeyBindings().throttle, SDL_SCANCODE_Z);
+
+    Tap(Key::Right);
+    Tap(Key::Ghost);  // the ghost's own key
+    EXPECT_EQ(game->options.note, options_layout::kBoundTwice);
+    Tap(Key::Right);
+    Tap(Key::Down);
+    EXPECT_EQ(game->settings.keyThrottle, "Down");
+    EXPECT_EQ(CurrentKeyBindings().throttle, SDL_SCANCODE_DOWN);
+    // The note gives way to the hint after a while.
+    for (int i = 0; i < 200; ++i) Step();
+    EXPECT_EQ(game->options.note, options_layout::kHint);
+    // A key taken from the keyboard itself.
+    game->rawKeys = true;
+    Tap(Key::Down);
+    Tap(Key::Right);
+    NoteKeyPressed(SDL_SCANCODE_A);
+    Step();
+    EXPECT_EQ(game->settings.keyLeft, "A");
+    EXPECT_EQ(CurrentKeyBindings().left, SDL_SCANCODE_A);
+    Tap(Key::Options);
+    EXPECT_NE(Slurp(file).find("key_left = A\n"), std::string::npos);
+    // Leaving the game puts the usual keys back.
+    game.reset();
+    EXPECT_EQ(CurrentKeyBindings().throttle, SDL_SCANCODE_Z);
+}
+
+TEST_F(Options, BindingsThatCannotWorkInTheFileAreIgnoredAsAWhole) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file) << "key_left = Z\nkey_right = Nonsense\n";
+    testing::internal::CaptureStderr();
+    game->LoadSettings(Settings::DefaultPath());
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("line 2"), std::string::npos) << said;
+    EXPECT_NE(said.find("key bindings ignored"), std::string::npos) << said;
+    EXPECT_EQ(CurrentKeyBindings().left, SDL_SCANCODE_LEFT);
+    EXPECT_EQ(CurrentKeyBindings().throttle, SDL_SCANCODE_Z);
+    EXPECT_EQ(game->settings.keyLeft, "Left");
+}
+
+TEST_F(Options, TheScreenIsDrawnAndTheChosenLineIsMarked) {
+    game->LoadSettings(Settings::DefaultPath());
+    Step();
+    Tap(Key::Options);
+    const std::vector<uint8_t> first = RenderOptions();
+    Tap(Key::Down);
+    const std::vector<uint8_t> second = RenderOptions();
+    auto pixel = [](const std::vector<uint8_t>& p, int x, int y) { return &p[(static_cast<size_t>(y) * kWidth + x) * 4]; };
+    // The panel darkens the middle of the picture; the corner is untouched.
+    EXPECT_LT(pixel(first, 640, 690)[1], 100);
+    EXPECT_GT(pixel(first, 5, 5)[1], 120);
+    // Only the bands of lines 0 and 1 differ between the two pictures.
+    int minY = kHeight, maxY = -1;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            if (std::abs(int(pixel(first, x, y)[2]) - int(pixel(second, x, y)[2])) > 8) {
+                minY = std::min(minY, y);
+                maxY = std::max(maxY, y);
+            }
+    EXPECT_GE(minY, 360 - 200 - 26);
+    EXPECT_LE(maxY, 360 - 154 + 26);
+    EXPECT_GT(maxY - minY, 60);
+}
