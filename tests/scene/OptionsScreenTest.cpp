@@ -3,6 +3,7 @@
 // Escape for itself and writes the file when closed.
 
 #include "GameFixture.h"
+#include "profile/PlayerRecords.h"
 
 #include "bike/Enemy.h"
 #include "framework/platform/KeyBindings.h"
@@ -217,4 +218,24 @@ TEST_F(Options, TheScreenIsDrawnAndTheChosenLineIsMarked) {
     EXPECT_GE(minY, 360 - 200 - 26);
     EXPECT_LE(maxY, 360 - 154 + 26);
     EXPECT_GT(maxY - minY, 60);
+}
+
+// The ghost and render scale lines steer the game: from the file at start,
+// and at once when changed; a G press holds until the setting itself changes.
+TEST_F(Options, GhostAndRenderScaleFollowTheSettings) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file) << "ghost = off\nrender_scale = 0.5\n";
+    game->LoadSettings(Settings::DefaultPath());
+    EXPECT_FALSE(game->records->GhostShown());
+    EXPECT_EQ(AxDirect3D::GetInstance().RenderScale(), 0.5f);
+
+    game->settings.ghost = true;
+    game->settings.renderScale = 1.0f;
+    game->ApplySettings();
+    EXPECT_TRUE(game->records->GhostShown());
+    EXPECT_EQ(AxDirect3D::GetInstance().RenderScale(), 1.0f);
+    game->records->SetGhostShown(false);  // as G does
+    game->settings.music = 3;
+    game->ApplySettings();
+    EXPECT_FALSE(game->records->GhostShown()) << "another line's change leaves the ghost as G left it";
 }
