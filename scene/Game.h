@@ -40,6 +40,7 @@ public:
     void Frame() override;
     void DrawTitle();
     void DrawRaceHUD();
+    void DrawFade();
     // Moves the race clock on by time the game spent paused.
     void ShiftClock(uint32_t ms) override;
 
