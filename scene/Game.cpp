@@ -370,8 +370,12 @@ void Game::Draw() {
     if (walls) walls->Draw();
     if (obstacles) obstacles->Draw();
     for (DashPanel* panel : dashPanels) panel->Draw();
+    // Near to far, so the depth test spares the shading of hidden pixels: the
+    // sky dome only fills what the course leaves free (it is farther than
+    // anything on the course), and the see-through effects come last.
+    if (course) course->DrawSurfaces();
     if (sky) sky->Draw();
-    if (course) course->Draw();
+    if (course) course->DrawEffects(true);
     if (ghostBike && records && records->GhostShown())
         if (const std::optional<GhostPose> pose = records->GhostNow()) ghostBike->Draw(*pose);
 }
@@ -380,7 +384,7 @@ void Game::DrawTitle() {
     Sprite().Begin(false, true);
     DrawHudSprite(HudAt(0.0f, 200.0f), titleTex, kTitleRect);
     DrawHudSprite(Matrix(), pushTex, kTitlePromptRect, blinkAlpha);
-    DrawHudSprite(Matrix(), fadeTex, kFullScreenRect, fadeAlpha);
+    DrawFade();
     Sprite().End();
 }
 
@@ -410,8 +414,14 @@ void Game::DrawRaceHUD() {
         DrawHudSprite(HudAt(0.0f, -250.0f), pushTex, kResultPromptRect, blinkAlpha);
         if (recordsHud && records) recordsHud->DrawResult(*records);
     }
-    DrawHudSprite(Matrix(), fadeTex, kFullScreenRect, fadeAlpha);
+    DrawFade();
     Sprite().End();
+}
+
+// The black overlay of the fade; fully clear it changes no pixel, so most
+// frames leave out a whole blended screen of work.
+void Game::DrawFade() {
+    if (fadeAlpha > 0.0f) DrawHudSprite(Matrix(), fadeTex, kFullScreenRect, fadeAlpha);
 }
 
 AxTexture* Game::RankTexture(uint32_t rank) const { return rank >= 1 && rank <= 3 ? rankTex[rank - 1] : nullptr; }

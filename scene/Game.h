@@ -48,6 +48,7 @@ public:
     void DrawTitle();
     void DrawOptions();
     void DrawRaceHUD();
+    void DrawFade();
     // Moves the race clock on by time the game spent paused.
     void ShiftClock(uint32_t ms) override;
 

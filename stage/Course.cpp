@@ -271,12 +271,16 @@ void Course::Update(AxTextureCache* textureCache) {
 }
 
 void Course::Draw() {
+    DrawSurfaces();
+    DrawEffects(true);
+}
+
+void Course::DrawSurfaces() {
     AxModelShader& modelShader = AxShaderManager::GetInstance().modelShader;
     modelShader.worldMatrix = world;
     modelShader.DrawModel(roadModel, nullptr);
     modelShader.worldMatrix = world;
     modelShader.DrawModel(groundModel, nullptr);
-    DrawEffects(true);
 }
 
 void Course::DrawEffects(bool batched) {

@@ -151,7 +151,9 @@ public:
     Course(const Course&) = delete;
     Course& operator=(const Course&) = delete;
     void Update(AxTextureCache* textureCache);
+    // The opaque road and ground, then the effects.
     void Draw();
+    void DrawSurfaces();
     // Shadows, then puffs, then sand clouds. Batched: one draw per run of
     // one texture; otherwise each effect on its own as a strip with its world
     // in g_mW, the picture the batches have to match.

@@ -136,6 +136,7 @@ bool AxDirect3D::Init(void* hWnd, int w, int h, bool /*debugDevice*/, std::strin
     SetViewport(0, 0, w, h);
     glDepthRange(0.0, 1.0);
     glEnable(GL_BLEND);
+    blendEnabled = true;
     glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
     glBlendEquation(GL_FUNC_ADD);
     glBlendColor(0, 0, 0, 0);
@@ -198,6 +199,7 @@ void AxDirect3D::Release() {
     vertexBuffer = nullptr;
     lastDrawBuffer = nullptr;
     stencilRef = 0;
+    blendEnabled = true;
     for (int& v : viewport) v = 0;
 }
 
@@ -456,6 +458,13 @@ void AxDirect3D::SetSampler(int slot, const AxSamplerStatePtr& state) {
 
 AxSamplerStatePtr AxDirect3D::GetSampler(int slot) const {
     return slot >= 0 && slot < kSamplerSlots ? samplers[slot] : nullptr;
+}
+
+void AxDirect3D::SetBlendEnabled(bool enabled) {
+    if (!context || enabled == blendEnabled) return;
+    blendEnabled = enabled;
+    if (enabled) glEnable(GL_BLEND);
+    else glDisable(GL_BLEND);
 }
 
 void AxDirect3D::SetViewport(int x, int y, int w, int h) {

@@ -103,6 +103,10 @@ public:
     AxRasterizerStatePtr GetRasterizerState() const { return rasterizerState; }
     void SetSampler(int slot, const AxSamplerStatePtr& state);
     AxSamplerStatePtr GetSampler(int slot) const;
+    // Blending (source alpha over the target) is on unless a draw turns it
+    // off for pixels it covers completely; whoever turns it off turns it back on.
+    void SetBlendEnabled(bool enabled);
+    bool IsBlendEnabled() const { return blendEnabled; }
     void SetViewport(int x, int y, int w, int h);
     void GetViewport(int& x, int& y, int& w, int& h) const;
 
@@ -150,6 +154,7 @@ private:
     unsigned defaultSampler = 0;
     bool submitEnabled = true;
     bool anisotropySupported = false;
+    bool blendEnabled = true;
 
     const AxInputLayout* inputLayout = nullptr;
     const AxBuffer* vertexBuffer = nullptr;

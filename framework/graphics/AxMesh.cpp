@@ -2,6 +2,7 @@
 
 #include "framework/graphics/AxDirect3D.h"
 
+#include <algorithm>
 #include <limits>
 
 bool AxMesh::Create(const std::vector<AxMeshVertex>& vertices, const std::vector<AxMeshFace>& meshFaces,
@@ -16,6 +17,8 @@ bool AxMesh::Create(const std::vector<AxMeshVertex>& vertices, const std::vector
             vertexBuffer.Create(AX_BIND_VERTEX_BUFFER, static_cast<unsigned>(vertices.size() * sizeof(AxMeshVertex)),
                                 AX_USAGE_DEFAULT, &init);
         }
+        opaqueColors = std::all_of(vertices.begin(), vertices.end(),
+                                   [](const AxMeshVertex& v) { return (v.color >> 24) == 0xffu; });
         positions.reserve(vertices.size());
         for (const AxMeshVertex& v : vertices) positions.push_back(v.position);
     }
@@ -53,4 +56,5 @@ void AxMesh::Release() {
     subsets.clear();
     positions.clear();
     faces.clear();
+    opaqueColors = false;
 }

@@ -48,4 +48,6 @@ public:
     std::vector<AxMeshSubset> subsets;
     std::vector<Vector3> positions;
     std::vector<AxMeshFace> faces;
+    // Every vertex colour has alpha 1.
+    bool opaqueColors = false;
 };

@@ -191,6 +191,8 @@ void AxModelShader::DrawModel(const AxModel* model, const std::vector<Matrix>* n
         for (size_t j = 0; j < node.mesh->subsets.size(); ++j) {
             const AxMeshSubset& subset = node.mesh->subsets[j];
             if (subset.faceCount == 0) continue;
+            // Without a material of its own the subset keeps the previous one's.
+            if (subset.materialNo == -1) device.SetBlendEnabled(true);
             if (subset.materialNo != -1) {
                 // A material number the model does not have would read past its list.
                 if (subset.materialNo < 0 || static_cast<size_t>(subset.materialNo) >= model->materials.size())
@@ -206,8 +208,14 @@ void AxModelShader::DrawModel(const AxModel* model, const std::vector<Matrix>* n
                 device.SetShaderResource(0, m.baseColorTex ? m.baseColorTex->srv : nullptr);
                 device.SetShaderResource(1, m.emissiveTex ? m.emissiveTex->srv : nullptr);
                 device.SetShaderResource(2, m.metallicRoughnessTex ? m.metallicRoughnessTex->srv : nullptr);
+                // Alpha 1 everywhere (texture, factor with the tint, and vertex
+                // colours): the pixels come out the same unblended, and cost less.
+                const bool opaque = cb1.data.BaseColor.w == 1.0f && m.baseColorTex && m.baseColorTex->opaque &&
+                                    node.mesh->opaqueColors;
+                device.SetBlendEnabled(!opaque);
             }
             node.mesh->DrawSubset(static_cast<int>(j));
         }
     }
+    device.SetBlendEnabled(true);
 }

@@ -141,7 +141,16 @@ bool AxCreateViewsFromTexture2D(const std::shared_ptr<AxGLTexture>& texture, AxT
     return true;
 }
 
-std::shared_ptr<AxGLTexture> AxLoadTextureFile(const std::string& path, unsigned bindFlags, bool generateMipmap) {
+namespace {
+bool AllAlphaFull(const uint8_t* rgba, size_t pixels) {
+    for (size_t i = 0; i < pixels; ++i)
+        if (rgba[i * 4 + 3] != 255) return false;
+    return true;
+}
+}  // namespace
+
+std::shared_ptr<AxGLTexture> AxLoadTextureFile(const std::string& path, unsigned bindFlags, bool generateMipmap,
+                                               bool* opaque) {
     // Paths are handed to the file system as the bytes they are.
     AxDecodedImage image;
     if (!AxDecodeImageFile(path, image)) return nullptr;
@@ -154,6 +163,9 @@ std::shared_ptr<AxGLTexture> AxLoadTextureFile(const std::string& path, unsigned
     AxSubresourceData data;
     data.pSysMem = image.pixels.data();
     data.SysMemPitch = d.Width * (image.isFloat ? 16u : 4u);
+    if (opaque)
+        *opaque = !image.isFloat && image.pixels.size() >= size_t(d.Width) * d.Height * 4 &&
+                  AllAlphaFull(image.pixels.data(), size_t(d.Width) * d.Height);
     return AxCreateTexture2D(d, &data);
 }
 
@@ -164,7 +176,8 @@ bool AxTexture::Load(const std::string& path, bool renderTarget, bool depthStenc
     unsigned bind = AX_BIND_SHADER_RESOURCE;
     if (renderTarget) bind |= AX_BIND_RENDER_TARGET;
     if (depthStencil) bind |= AX_BIND_DEPTH_STENCIL;
-    std::shared_ptr<AxGLTexture> texture = AxLoadTextureFile(path, bind, generateMipmap);
+    bool fullAlpha = false;
+    std::shared_ptr<AxGLTexture> texture = AxLoadTextureFile(path, bind, generateMipmap, &fullAlpha);
     if (!texture) return false;
     if (!AxCreateViewsFromTexture2D(texture, &srv, &rtv, &dsv)) {
         Release();
@@ -172,6 +185,7 @@ bool AxTexture::Load(const std::string& path, bool renderTarget, bool depthStenc
     }
     desc = texture->desc;
     filePath = path;
+    opaque = fullAlpha;
     return true;
 }
 
@@ -207,7 +221,12 @@ bool AxTexture::Create(int width, int height, AxFormat format, int arraySize, co
     d.ArraySize = static_cast<unsigned>(arraySize);
     d.Format = format;
     d.BindFlags = AX_BIND_SHADER_RESOURCE;
-    return Create(d, initialData);
+    if (!Create(d, initialData)) return false;
+    // Tightly packed single images only; anything else is not looked into.
+    opaque = format == AxFormat::R8G8B8A8_UNORM && arraySize == 1 && initialData && initialData->pSysMem &&
+             initialData->SysMemPitch == d.Width * 4 &&
+             AllAlphaFull(static_cast<const uint8_t*>(initialData->pSysMem), size_t(d.Width) * d.Height);
+    return true;
 }
 
 void AxTexture::Release() {
@@ -215,4 +234,5 @@ void AxTexture::Release() {
     rtv.reset();
     dsv.reset();
     filePath.clear();
+    opaque = false;
 }

@@ -79,12 +79,17 @@ public:
     AxTextureViewPtr dsv;
     AxTexture2DDesc desc;
     std::string filePath;
+    // Every texel's alpha is 1: drawn over anything it hides it completely,
+    // so blending it can be left out.
+    bool opaque = false;
 };
 
 bool AxCreateViewsFromTexture2D(const std::shared_ptr<AxGLTexture>& texture, AxTextureViewPtr* srvOut,
                                 AxTextureViewPtr* rtvOut, AxTextureViewPtr* dsvOut);
 // Decodes PNG, JPEG, BMP, TGA, HDR (and the other stb formats) into a new
 // texture; null when the file cannot be read or decoded.
-std::shared_ptr<AxGLTexture> AxLoadTextureFile(const std::string& path, unsigned bindFlags, bool generateMipmap);
+// opaque (optional) tells whether every texel's alpha is 1.
+std::shared_ptr<AxGLTexture> AxLoadTextureFile(const std::string& path, unsigned bindFlags, bool generateMipmap,
+                                               bool* opaque = nullptr);
 // Makes a GL texture from a description; null on failure.
 std::shared_ptr<AxGLTexture> AxCreateTexture2D(const AxTexture2DDesc& description, const AxSubresourceData* initialData);

@@ -310,3 +310,47 @@ TEST_F(ShaderTest, EffectProgramDrawsTexturedVertexColouredQuads) {
     d.DrawVertexBuffer(AxTopology::TriangleStrip, 4, strip, sizeof(AxEffectVertex));
     EXPECT_TRUE(Near(Pixel(26, 32), 0, 0, 255, 0)) << Pixel(26, 32);
 }
+
+TEST_F(ShaderTest, SeeThroughSurfacesBlendAndOpaqueOnesLookTheSameUnblended) {
+    AxShaderManager& s = AxShaderManager::GetInstance();
+    AxDirect3D& device = AxDirect3D::GetInstance();
+    s.modelShader.cb0.data.g_LightEnable = 0;
+    // Opaque: the colour replaces the blue, and blending is on again after.
+    auto opaque = Quad(-1, -1, 0, 1, 0, 1, 0, 0, 1);
+    Draw(*opaque);
+    EXPECT_TRUE(device.IsBlendEnabled());
+    const Rgba solid = Pixel(26, 32);
+    EXPECT_TRUE(Near(solid, 255, 0, 0, 0)) << solid;
+    EXPECT_EQ(solid.a, 255);
+
+    // Half alpha in the texture: blended over the blue.
+    const uint8_t halfRed[4] = {255, 0, 0, 128};
+    AxSubresourceData data;
+    data.pSysMem = halfRed;
+    data.SysMemPitch = 4;
+    auto texture = std::make_shared<AxTexture>();
+    ASSERT_TRUE(texture->Create(1, 1, AxFormat::R8G8B8A8_UNORM, 1, &data));
+    auto textured = Quad(0, -1, 1, 1, 0, 1, 1, 1, 1);
+    textured->materials[0].baseColorTex = texture;
+    Draw(*textured);
+    EXPECT_TRUE(Near(Pixel(38, 32), 128, 0, 127, 2)) << Pixel(38, 32);
+
+    // Half alpha in the vertex colours: blended as well.
+    device.ClearBackBuffer(0, 0, 1, 1);
+    device.ClearDepthStencil(1, 0);
+    auto faded = Quad(-1, -1, 0, 1, 0, 1, 0, 0, 1);
+    std::vector<AxMeshVertex> v(4);
+    const float xs[4] = {-1, -1, 0, 0}, ys[4] = {-1, 1, 1, -1};
+    for (int i = 0; i < 4; ++i) {
+        v[i].position = {xs[i], ys[i], 0};
+        v[i].normal = {0, 0, -1};
+        v[i].color = 0x80ffffffu;
+    }
+    const AxMesh& mesh = *faded->nodes[0].mesh;
+    const std::vector<AxMeshFace> faces = mesh.faces;
+    const std::vector<AxMeshSubset> subsets = mesh.subsets;
+    faded->nodes[0].mesh->Create(v, faces, subsets);
+    Draw(*faded);
+    EXPECT_TRUE(Near(Pixel(26, 32), 128, 0, 127, 2)) << Pixel(26, 32);
+    EXPECT_TRUE(device.IsBlendEnabled());
+}

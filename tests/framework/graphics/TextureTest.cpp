@@ -1,6 +1,7 @@
 #include "GraphicsTestSupport.h"
 
 #include "framework/ImageWrite.h"
+#include "framework/graphics/AxMesh.h"
 
 #include <epoxy/gl.h>
 
@@ -116,4 +117,42 @@ TEST_F(TextureTest, ViewsFollowTheFormatRules) {
     ASSERT_TRUE(plain.Create(4, 4, AxFormat::R8G8B8A8_UNORM, 1));
     EXPECT_TRUE(plain.srv);
     EXPECT_FALSE(plain.rtv || plain.dsv);
+}
+
+TEST_F(TextureTest, OpaqueOnlyWhenEveryTexelHasFullAlpha) {
+    const std::string solid = (TempDir() / "solid.png").string();
+    const std::string holed = (TempDir() / "holed.png").string();
+    const uint8_t solidPixels[8] = {10, 20, 30, 255, 40, 50, 60, 255};
+    const uint8_t holedPixels[8] = {10, 20, 30, 255, 40, 50, 60, 254};
+    ASSERT_TRUE(WritePng(solid, 2, 1, solidPixels));
+    ASSERT_TRUE(WritePng(holed, 2, 1, holedPixels));
+    AxTexture t;
+    ASSERT_TRUE(t.Load(solid));
+    EXPECT_TRUE(t.opaque);
+    ASSERT_TRUE(t.Load(holed));
+    EXPECT_FALSE(t.opaque) << "one texel short of full alpha";
+    EXPECT_FALSE(t.Load((TempDir() / "missing.png").string()));
+    EXPECT_FALSE(t.opaque);
+
+    AxSubresourceData data;
+    data.pSysMem = solidPixels;
+    data.SysMemPitch = 8;
+    ASSERT_TRUE(t.Create(2, 1, AxFormat::R8G8B8A8_UNORM, 1, &data));
+    EXPECT_TRUE(t.opaque);
+    data.pSysMem = holedPixels;
+    ASSERT_TRUE(t.Create(2, 1, AxFormat::R8G8B8A8_UNORM, 1, &data));
+    EXPECT_FALSE(t.opaque);
+    ASSERT_TRUE(t.Create(2, 1, AxFormat::R8G8B8A8_UNORM, 1, nullptr));
+    EXPECT_FALSE(t.opaque) << "contents unknown";
+    EXPECT_TRUE(AxDirect3D::GetInstance().whiteTex->opaque);
+    t.Release();
+    EXPECT_FALSE(t.opaque);
+
+    AxMesh mesh;
+    std::vector<AxMeshVertex> vertices(3);
+    ASSERT_TRUE(mesh.Create(vertices, {}, {}));
+    EXPECT_TRUE(mesh.opaqueColors);
+    vertices[1].color = 0xfeffffffu;
+    ASSERT_TRUE(mesh.Create(vertices, {}, {}));
+    EXPECT_FALSE(mesh.opaqueColors);
 }
