@@ -5,6 +5,7 @@
 
 #include <functional>
 
+class AudioCapture;
 class IPlatform;
 class InputScript;
 class Replay;
@@ -36,5 +37,6 @@ private:
     App() = default;
     bool PrepareInputs(InputScript& script, Replay& replay, ReplayRecorder& recorder);
     void UpdatePause(IPlatform& platform);
+    bool OpenAudioOut(AudioCapture& capture);
     PauseOverlay pauseOverlay;
 };

@@ -27,6 +27,7 @@ struct RunOptions {
     bool fullscreen = false;   // start in borderless fullscreen
     std::string recordFile;  // write what the run depends on, for --replay
     std::string replayFile;  // play a recorded run back
+    std::string audioOutFile;  // headless only: the run's mixed sound as a WAV file
     bool help = false;
 
     bool WantsScreenshot(long long frame) const;

@@ -269,7 +269,11 @@ void Game::Frame() {
     startPauses = mode == 0 && !PlayerFinished();
     FrameStats::Section section(FrameStats::kDraw);
     ClearTargets();
-    if (camera && player) camera->SetFromTarget(player->headingWorld);
+    if (camera && player) {
+        // The camera's history is game state: a pause must not move it.
+        if (paused) camera->HoldView(player->headingWorld);
+        else camera->SetFromTarget(player->headingWorld);
+    }
     Draw();
     if (mode == 0) DrawRaceHUD();
     else DrawTitle();
