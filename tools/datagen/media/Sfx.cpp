@@ -29,6 +29,8 @@ constexpr Level kBed{0.07f, 0.2f, true};
 // The player's own engine is the one bed heard all race long, at any distance.
 constexpr Level kOwnEngine{0.12f, 0.3f, true};
 constexpr float kEngineDrive = 2.5f;
+// The boxes all land within a few frames of each other, every one at full volume.
+constexpr Level kCrowd{0.1f, 0.25f, false};
 // No file clips by itself, whatever the volume it is played at.
 constexpr float kFileCeiling = 0.89f;
 
@@ -494,7 +496,7 @@ bool GenerateSfx(const GenContext& ctx) {
     ok &= Save(dir / "Wall" / "movewall.wav", MoveWall(), 1.0f);
     ok &= Save(dir / "Wall" / "wallswitch.wav", Switch(false, 71), 1.0f);
     ok &= Save(dir / "Box" / "boxhit.wav", BoxHit(), 1.0f);
-    ok &= Save(dir / "Box" / "boxfall.wav", BoxFall(), 1.0f);
+    ok &= Save(dir / "Box" / "boxfall.wav", BoxFall(), 1.0f, 0.0f, kCrowd);
     ok &= Save(dir / "Box" / "boxswitch.wav", Switch(true, 72), 1.0f);
     ok &= Save(dir / "dart.wav", DirtLoop(), 1.0f, 0.0f, kBed);
     // Three engines: a single-cylinder thumper for the player, a buzzy twin and a deep,
