@@ -24,13 +24,16 @@ struct Level {
     float mixPeak;
     bool loop;  // centred on zero, so the join stays clean and no headroom is lost
 };
-constexpr Level kEffect{0.15f, 0.5f, false};
+constexpr Level kEffect{0.14f, 0.42f, false};
 constexpr Level kBed{0.07f, 0.2f, true};
 // The player's own engine is the one bed heard all race long, at any distance.
 constexpr Level kOwnEngine{0.12f, 0.3f, true};
 constexpr float kEngineDrive = 2.5f;
-// The boxes all land within a few frames of each other, every one at full volume.
+// Sounds that come in crowds: bikes riding together cross a dash panel
+// together, and all eight boxes land within a few frames of each other,
+// every one at full volume.
 constexpr Level kCrowd{0.1f, 0.25f, false};
+constexpr Level kBoxCrowd{0.06f, 0.12f, false};
 // No file clips by itself, whatever the volume it is played at.
 constexpr float kFileCeiling = 0.89f;
 
@@ -489,14 +492,14 @@ bool GenerateSfx(const GenContext& ctx) {
     const float up[4] = {72, 76, 79, 84}, down[4] = {79, 75, 72, 69};
     ok &= Save(dir / "rankUp.wav", Arpeggio(up, 4, 0.07f, false), 0.2f, 1.8f);
     ok &= Save(dir / "rankDown.wav", Arpeggio(down, 4, 0.09f, true), 0.2f, 1.8f);
-    ok &= Save(dir / "dash.wav", Dash(), 1.0f);
+    ok &= Save(dir / "dash.wav", Dash(), 1.0f, 0.0f, kCrowd);
     ok &= Save(dir / "bikehit.wav", BikeHit(), 1.0f);
     ok &= Save(dir / "excavator.wav", ExcavatorSwing(), 1.0f);
     ok &= Save(dir / "Wall" / "wallhit.wav", WallHit(), 2.0f);
     ok &= Save(dir / "Wall" / "movewall.wav", MoveWall(), 1.0f);
     ok &= Save(dir / "Wall" / "wallswitch.wav", Switch(false, 71), 1.0f);
     ok &= Save(dir / "Box" / "boxhit.wav", BoxHit(), 1.0f);
-    ok &= Save(dir / "Box" / "boxfall.wav", BoxFall(), 1.0f, 0.0f, kCrowd);
+    ok &= Save(dir / "Box" / "boxfall.wav", BoxFall(), 1.0f, 0.0f, kBoxCrowd);
     ok &= Save(dir / "Box" / "boxswitch.wav", Switch(true, 72), 1.0f);
     ok &= Save(dir / "dart.wav", DirtLoop(), 1.0f, 0.0f, kBed);
     // Three engines: a single-cylinder thumper for the player, a buzzy twin and a deep,
