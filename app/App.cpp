@@ -13,6 +13,7 @@
 #include "framework/graphics/AxDirect3D.h"
 #include "framework/graphics/AxShaderManager.h"
 #include "framework/platform/Platform.h"
+#include "profile/PlayerRecords.h"
 #include "scene/Game.h"
 #include "scene/ReferenceScene.h"
 #include "scene/TraceWriter.h"
@@ -25,7 +26,7 @@ namespace {
 constexpr int kWindowWidth = 1280;
 constexpr int kWindowHeight = 720;
 
-void PrintStats(double loadMs, int fps) {
+void PrintStats(double loadMs, int fps, long long drawn) {
     const FrameStats& stats = FrameStats::Get();
     auto summary = [&](FrameStats::Kind kind) {
         const FrameStats::Summary s = stats.Summarise(kind);
@@ -34,10 +35,10 @@ void PrintStats(double loadMs, int fps) {
         return std::string(text);
     };
     std::printf("{\"frames\":%zu,\"loadMs\":%.3f,\"frameMs\":%s,\"updateMs\":%s,\"drawMs\":%s,\"presentMs\":%s,"
-                "\"fps\":%d,\"peakRssMiB\":%.1f}\n",
+                "\"fps\":%d,\"drawn\":%lld,\"peakRssMiB\":%.1f}\n",
                 stats.FrameCount(), loadMs, summary(FrameStats::kFrame).c_str(),
                 summary(FrameStats::kUpdate).c_str(), summary(FrameStats::kDraw).c_str(),
-                summary(FrameStats::kPresent).c_str(), fps, PeakRssMiB());
+                summary(FrameStats::kPresent).c_str(), fps, drawn, PeakRssMiB());
     std::fflush(stdout);
 }
 
@@ -135,6 +136,14 @@ bool App::OpenAudioOut(AudioCapture& capture) {
     return true;
 }
 
+// Only a capped run on the real clock has a timeline to fall behind; the
+// virtual clock never runs late and an uncapped run does not wait for it.
+FramePacer::Skip App::SkipMode() const {
+    if (options.frameSkip == "off") return FramePacer::Skip::Never;
+    if (options.frameSkip == "max") return FramePacer::Skip::Always;
+    return options.fixedClock || options.uncapped ? FramePacer::Skip::Never : FramePacer::Skip::Behind;
+}
+
 int App::Run() {
     SetHeadless(options.headless);
     AudioCapture audioOut;
@@ -164,8 +173,11 @@ int App::Run() {
     if (audioOut.IsOpen()) AxAudioManager::GetInstance().SetCapture(&audioOut);
     window.eventFilter = [&platform](WindowBackend::Events& events) { platform.FilterWindowEvents(events); };
     if (options.fullscreen) window.SetFullscreen(true);
+    if (options.renderScale != 1.0f && !AxDirect3D::GetInstance().SetRenderScale(options.renderScale))
+        std::fprintf(stderr, "vorlan: --render-scale: no offscreen target of that size; drawing at full size\n");
 
     FramePacer pacer(platform, maxFps);
+    pacer.SetSkip(SkipMode());
     pacer.Start();
     const double loadStart = PerfMilliseconds();
     Scene_base* scene = makeScene ? makeScene() : nullptr;
@@ -173,6 +185,7 @@ int App::Run() {
     if (!scene) {
         Game* game = new Game;
         game->autopilot = options.autopilot;
+        if (options.noGhost) game->records->SetGhostShown(false);
         scene = game;
     }
     SceneManager::GetInstance().SetScene(scene);
@@ -185,6 +198,7 @@ int App::Run() {
     AxDirect3D& device = AxDirect3D::GetInstance();
     pause = PauseControl();
     FrameStats::Get().Reset();
+    long long drawn = 0;
     pacer.BeginLoop();
     for (long long frame = 0; !endFlag; ++frame) {
         const double workStart = PerfMilliseconds();
@@ -197,15 +211,19 @@ int App::Run() {
 
         AxAudioManager::GetInstance().Update();
         const bool screenshot = options.WantsScreenshot(frame);
-        device.SetSubmitEnabled(!options.noRender || screenshot);
+        // A frame left undrawn runs every update and draw call like a
+        // --no-render frame; only the GPU work and the present are left out.
+        const bool shown = pacer.DrawNext() || screenshot;
+        device.SetSubmitEnabled(shown && (!options.noRender || screenshot));
         SceneManager::GetInstance().Frame();
         if (pause.IsPaused()) pauseOverlay.Draw();
         for (const RunOptions::Screenshot& shot : options.screenshots) {
             if (shot.frame == frame && !SaveScreenshot(shot.path))
                 std::fprintf(stderr, "vorlan: cannot write screenshot %s\n", shot.path.c_str());
         }
-        {
+        if (shown) {
             FrameStats::Section section(FrameStats::kPresent);
+            if (device.IsSubmitEnabled()) ++drawn;
             device.Present();
         }
         FrameStats::Get().Add(FrameStats::kFrame, PerfMilliseconds() - workStart);
@@ -233,7 +251,7 @@ int App::Run() {
         std::fprintf(stderr, "vorlan: --audio-out: cannot write %s\n", options.audioOutFile.c_str());
         return 2;
     }
-    if (options.stats) PrintStats(loadMs, fps);
+    if (options.stats) PrintStats(loadMs, fps, drawn);
     if (replay.OutOfStep()) {
         std::fprintf(stderr, "vorlan: %s: replay out of step %s\n", options.replayFile.c_str(),
                      replay.Problem().c_str());

@@ -1,6 +1,7 @@
 #pragma once
 #include "app/AxWindow.h"
 #include "app/CommandLine.h"
+#include "app/FramePacer.h"
 #include "app/Pause.h"
 
 #include <functional>
@@ -38,5 +39,6 @@ private:
     bool PrepareInputs(InputScript& script, Replay& replay, ReplayRecorder& recorder);
     void UpdatePause(IPlatform& platform);
     bool OpenAudioOut(AudioCapture& capture);
+    FramePacer::Skip SkipMode() const;
     PauseOverlay pauseOverlay;
 };

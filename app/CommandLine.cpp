@@ -38,6 +38,11 @@ const char* UsageText() {
            "  --replay FILE       play a --record file back exactly; takes keys, clock and seed from it\n"
            "  --audio-out FILE    with --headless: write the run's sound as a WAV file (16-bit stereo,\n"
            "                      the mixer's rate; 16 ms per frame with --fixed-clock)\n"
+           "  --render-scale S    draw the 3D scene at S (0.25 to 1.0) times the window's size and\n"
+           "                      scale it up; the 2D screens stay sharp (for slow machines)\n"
+           "  --frame-skip MODE   'auto' (default: when drawing falls behind, frames are updated\n"
+           "                      but not drawn until the game is back on time), 'off', or 'max'\n"
+           "  --no-ghost          start with the ghost of the best race hidden (G shows it)\n"
            "  --help              show this text\n";
 }
 
@@ -67,6 +72,8 @@ bool ParseCommandLine(int argc, char** argv, RunOptions& options, std::string& e
             options.autopilot = true;
         } else if (arg == "--fullscreen") {
             options.fullscreen = true;
+        } else if (arg == "--no-ghost") {
+            options.noGhost = true;
         } else if (arg == "--record") {
             if (!value(options.recordFile)) return false;
         } else if (arg == "--replay") {
@@ -93,6 +100,21 @@ bool ParseCommandLine(int argc, char** argv, RunOptions& options, std::string& e
             if (!value(options.reference)) return false;
             if (options.reference != "empty" && options.reference != "floor") {
                 error = "--reference is 'empty' or 'floor', not '" + options.reference + "'";
+                return false;
+            }
+        } else if (arg == "--render-scale") {
+            if (!value(text)) return false;
+            // from_chars takes no "nan" as in range; the bounds refuse the rest.
+            float scale = 0.0f;
+            if (!ParseNumber(text, scale) || !(scale >= 0.25f && scale <= 1.0f)) {
+                error = "--render-scale needs a number from 0.25 to 1.0, not '" + text + "'";
+                return false;
+            }
+            options.renderScale = scale;
+        } else if (arg == "--frame-skip") {
+            if (!value(options.frameSkip)) return false;
+            if (options.frameSkip != "auto" && options.frameSkip != "off" && options.frameSkip != "max") {
+                error = "--frame-skip is 'auto', 'off' or 'max', not '" + options.frameSkip + "'";
                 return false;
             }
         } else if (arg == "--input") {

@@ -25,9 +25,14 @@ struct RunOptions {
     bool autopilot = false;  // the player's bike drives itself
     std::string reference;   // "empty" or "floor": a measuring scene instead of the game
     bool fullscreen = false;   // start in borderless fullscreen
+    bool noGhost = false;      // start with the ghost of the best race hidden
     std::string recordFile;  // write what the run depends on, for --replay
     std::string replayFile;  // play a recorded run back
     std::string audioOutFile;  // headless only: the run's mixed sound as a WAV file
+    // Frames left undrawn while a slow machine catches up: "auto" (capped
+    // real-clock runs only), "off", or "max" (every fifth frame drawn).
+    std::string frameSkip = "auto";
+    float renderScale = 1.0f;  // the 3D scene's size against the window's (0.25 to 1)
     bool help = false;
 
     bool WantsScreenshot(long long frame) const;

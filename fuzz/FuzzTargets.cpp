@@ -5,10 +5,14 @@
 #include "framework/graphics/AxGLTFModel.h"
 #include "framework/graphics/AxImageDecode.h"
 #include "framework/platform/WavDecoder.h"
+#include "profile/GhostTrack.h"
+#include "profile/Records.h"
 #include "scene/PointFile.h"
 
 #include <cmath>
 #include <cstring>
+#include <optional>
+#include <string>
 
 // The glTF loader's first stage (parse and convert to CPU data). The second
 // stage only hands these arrays to GL, so what it relies on is checked here.
@@ -84,3 +88,39 @@ void FuzzPointFile(const uint8_t* data, size_t size) {
         for (const Vector3& p : points) FUZZ_CHECK(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z));
     }
 }
+
+// A records file either reads as a whole, writes back the same text and
+// holds times a race can have, or leaves nothing behind.
+bool FuzzRecordsLoads(const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    Records records;
+    if (!records.Parse(text)) {
+        FUZZ_CHECK(!records.best && !records.bestLap);
+        return false;
+    }
+    for (const std::optional<RecordEntry>* entry : {&records.best, &records.bestLap})
+        if (*entry) FUZZ_CHECK((*entry)->ms > 0 && (*entry)->ms <= Records::kMaxMs && (*entry)->date.size() == 10);
+    Records again;
+    FUZZ_CHECK(again.Parse(records.Text()) && again.Text() == records.Text());
+    return true;
+}
+
+// The same for a ghost line, whose poses must be finite and in reach.
+bool FuzzGhostLoads(const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    GhostTrack track;
+    if (!track.Parse(text)) {
+        FUZZ_CHECK(track.Empty() && track.raceMs == 0);
+        return false;
+    }
+    FUZZ_CHECK(!track.Empty() && track.frames.size() <= GhostTrack::kMaxFrames);
+    for (const GhostPose& p : track.frames)
+        for (float v : {p.x, p.y, p.z, p.yaw, p.lean})
+            FUZZ_CHECK(std::isfinite(v) && std::fabs(v) <= GhostTrack::kMaxCoordinate);
+    GhostTrack again;
+    FUZZ_CHECK(again.Parse(track.Text()) && again.frames == track.frames && again.start == track.start);
+    return true;
+}
+
+void FuzzRecords(const uint8_t* data, size_t size) { FuzzRecordsLoads(data, size); }
+void FuzzGhost(const uint8_t* data, size_t size) { FuzzGhostLoads(data, size); }

@@ -10,6 +10,11 @@ void FuzzGltf(const uint8_t* data, size_t size);
 void FuzzImage(const uint8_t* data, size_t size);
 void FuzzWav(const uint8_t* data, size_t size);
 void FuzzPointFile(const uint8_t* data, size_t size);
+// The player's records and ghost files.
+void FuzzRecords(const uint8_t* data, size_t size);
+void FuzzGhost(const uint8_t* data, size_t size);
+bool FuzzRecordsLoads(const uint8_t* data, size_t size);
+bool FuzzGhostLoads(const uint8_t* data, size_t size);
 
 // What each entry point reports as accepted, for checking that seeds reach
 // past the loaders' first checks.

@@ -3,16 +3,20 @@
 #include "app/FrameStats.h"
 #include "bike/Enemy.h"
 #include "bike/EngineSound.h"
+#include "bike/GhostBike.h"
 #include "bike/Player.h"
 #include "framework/audio/AxSoundEffect.h"
+#include "framework/graphics/AxDirect3D.h"
 #include "framework/graphics/AxModelCache.h"
 #include "framework/graphics/AxShaderManager.h"
 #include "framework/graphics/AxTextureCache.h"
 #include "framework/platform/Platform.h"
 #include "scene/GameSettings.h"
 #include "scene/HudSprite.h"
+#include "profile/PlayerRecords.h"
 #include "scene/PointFile.h"
 #include "scene/RaceTimer.h"
+#include "scene/RecordsHud.h"
 #include "stage/ChaseCamera.h"
 #include "stage/Course.h"
 #include "stage/DashPanel.h"
@@ -57,6 +61,12 @@ Game::~Game() {
     dashPanels.clear();
     delete sky;
     sky = nullptr;
+    delete ghostBike;
+    ghostBike = nullptr;
+    delete recordsHud;
+    recordsHud = nullptr;
+    delete records;
+    records = nullptr;
     for (Checkpoint* checkpoint : checkpoints) delete checkpoint;
     checkpoints.clear();
     delete modelCache;
@@ -90,6 +100,10 @@ void Game::Init() {
     dashPanels.push_back(new DashPanel(*this, *modelCache, Matrix::CreateTranslation(-18.5f, 0.05f, 72.0f), 0.0f));
     dashPanels.push_back(new DashPanel(*this, *modelCache, Matrix::CreateTranslation(-50.0f, 0.05f, 30.0f), 180.0f));
     sky = new Sky(*modelCache);
+    records = new PlayerRecords;
+    records->Load();
+    ghostBike = new GhostBike(*modelCache);
+    recordsHud = new RecordsHud(textureCache);
     fadeOut = false;
     fadeAlpha = 0.0f;
 
@@ -258,6 +272,21 @@ void Game::Update() {
         fadeAlpha -= kFadeInStep;
         if (fadeAlpha < 0.0f) fadeAlpha = 0.0f;
     }
+    UpdateRecords();
+}
+
+void Game::UpdateRecords() {
+    if (!records) return;
+    records->GhostKey(Platform().IsKeyDown(Key::Ghost));
+    PlayerRecords::RaceState state;
+    state.racing = mode == 0 && player && raceTimer;
+    if (state.racing) {
+        state.countdown = raceTimer->countdown;
+        state.raceMs = raceTimer->ElapsedMs();
+        state.lap = player->lap;
+        state.player = {player->position.x, player->position.y, player->position.z, player->yaw, player->lean};
+    }
+    records->Frame(state);
 }
 
 void Game::Frame() {
@@ -268,6 +297,8 @@ void Game::Frame() {
     // A gamepad's Start pauses a race under way and stands for Enter elsewhere.
     startPauses = mode == 0 && !PlayerFinished();
     FrameStats::Section section(FrameStats::kDraw);
+    AxDirect3D& device = AxDirect3D::GetInstance();
+    device.BeginScene3D();  // at the render scale; the 2D screens at full size
     ClearTargets();
     if (camera && player) {
         // The camera's history is game state: a pause must not move it.
@@ -275,6 +306,7 @@ void Game::Frame() {
         else camera->SetFromTarget(player->headingWorld);
     }
     Draw();
+    device.EndScene3D();
     if (mode == 0) DrawRaceHUD();
     else DrawTitle();
 }
@@ -289,6 +321,8 @@ void Game::Draw() {
     for (DashPanel* panel : dashPanels) panel->Draw();
     if (sky) sky->Draw();
     if (course) course->Draw();
+    if (ghostBike && records && records->GhostShown())
+        if (const std::optional<GhostPose> pose = records->GhostNow()) ghostBike->Draw(*pose);
 }
 
 void Game::DrawTitle() {
@@ -312,6 +346,7 @@ void Game::DrawRaceHUD() {
         DrawHudSprite(HudHalfAt(-420.0f, 272.0f), numberTex, DigitRect(kLaps), 1.0f, 1.0f, 1.0f);
         DrawHudSprite(HudAt(380.0f, 300.0f), uiTex, kRaceRankLabelRect);
         DrawHudSprite(HudAt(570.0f, 305.0f), RankTexture(player->GetRank()), kRankRect);
+        if (recordsHud && records) recordsHud->DrawRace(*records);
     } else if (player) {
         DrawHudSprite(HudAt(0.0f, 200.0f), signTex, kFinishRect);
         DrawHudSprite(HudAt(-80.0f, 15.0f), uiTex, kResultRankLabelRect);
@@ -322,6 +357,7 @@ void Game::DrawRaceHUD() {
         DrawTimeDigits(numberTex, time, 370.0f, -75.0f, 53.0f, false);
         DrawHudSprite(HudAt(90.0f, -75.0f), numberTex, DigitRect(minutes), 1.0f, 1.0f, 1.0f);
         DrawHudSprite(HudAt(0.0f, -250.0f), pushTex, kResultPromptRect, blinkAlpha);
+        if (recordsHud && records) recordsHud->DrawResult(*records);
     }
     DrawHudSprite(Matrix(), fadeTex, kFullScreenRect, fadeAlpha);
     Sprite().End();

@@ -24,6 +24,9 @@ class DashPanel;
 class Sky;
 class RaceTimer;
 class EngineSound;
+class PlayerRecords;
+class GhostBike;
+class RecordsHud;
 
 class Game : public Scene_base {
 public:
@@ -49,6 +52,8 @@ public:
     bool PlayerFinished() const;
     // The race timer's countdown, 0 without a timer.
     int Countdown() const;
+    // Tells the records how the race stands at the end of the frame.
+    void UpdateRecords();
 
     std::vector<Checkpoint*> checkpoints;
     AxModelCache* modelCache = nullptr;
@@ -64,6 +69,10 @@ public:
     Sky* sky = nullptr;
     RaceTimer* raceTimer = nullptr;
     EngineSound* engineSound = nullptr;
+    // Kept for the player between races: best times, lap splits, the ghost.
+    PlayerRecords* records = nullptr;
+    GhostBike* ghostBike = nullptr;
+    RecordsHud* recordsHud = nullptr;
     int startWait = 60;
     AxTexture* titleTex = nullptr;
     AxTexture* pushTex = nullptr;

@@ -104,3 +104,11 @@ void RaceTimer::Draw() {
     DrawHudSprite(HudHalfAt(-465.0f, 325.0f), numberTex, DigitRect(minutes), 1.0f, 1.0f, 1.0f);
     sprite.End();
 }
+
+uint32_t RaceTimer::ElapsedMs() const {
+    if (time < 0) return 0;
+    // In the frame the minute turns, time still holds the whole minute
+    // while minutes already counts it.
+    const int fullMinutes = time > kMinuteMs && minutes > 0 ? minutes - 1 : minutes;
+    return static_cast<uint32_t>(fullMinutes) * kMinuteMs + static_cast<uint32_t>(time);
+}

@@ -22,6 +22,8 @@ public:
     void Restart();
     // Moves the references on by a pause.
     void Shift(uint32_t ms);
+    // The race so far in milliseconds, as the clock shows it.
+    uint32_t ElapsedMs() const;
 
     int time = 0;
     int minutes = 0;

@@ -4,6 +4,7 @@
 #include "framework/audio/AxAudioManager.h"
 #include "bike/Enemy.h"
 #include "bike/Player.h"
+#include "profile/PlayerRecords.h"
 #include "scene/Game.h"
 #include "scene/GameSettings.h"
 #include "scene/RaceTimer.h"
@@ -23,6 +24,23 @@ void WriteBike(JsonLine& line, const Bike_base& bike) {
     line.Integer("lap", bike.lap).Integer("checkpointIndex", bike.checkpointIndex);
     line.Integer("steerTolerance", bike.steerTolerance);
     line.Bool("accelerating", bike.accelerating).Bool("hitWall", bike.hitWall);
+    line.EndObject();
+}
+
+void WriteRecords(JsonLine& line, const PlayerRecords* records) {
+    if (!records) {
+        line.Null("records").Null("ghost");
+        return;
+    }
+    line.BeginObject("records");
+    if (records->records.best) line.Integer("best", records->records.best->ms);
+    else line.Null("best");
+    if (records->records.bestLap) line.Integer("bestLap", records->records.bestLap->ms);
+    else line.Null("bestLap");
+    line.Bool("newRecord", records->newRecord).EndObject();
+    line.BeginObject("ghost").Bool("visible", records->GhostShown());
+    if (const std::optional<GhostPose> pose = records->GhostNow()) line.Vec3("pos", pose->x, pose->y, pose->z);
+    else line.Null("pos");
     line.EndObject();
 }
 
@@ -96,6 +114,7 @@ void WriteGame(JsonLine& line, const Game& game) {
         line.EndArray().EndObject();
     }
     line.EndArray();
+    WriteRecords(line, game.records);
 }
 }  // namespace
 

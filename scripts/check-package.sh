@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds the .deb and checks it as a player gets it: the declared dependencies
-# cover what the game links, the desktop entry validates, the installed launcher
+# cover what the game links, the desktop entry validates, lintian finds no error
+# or warning, the licence, changelog, AppStream metadata and manual page are
+# there and valid, the installed launcher
 # runs the game from any directory without writing into the data folder, and
 # removing the package leaves nothing behind.
 # As root the package is really installed with dpkg -i and removed again; otherwise
@@ -13,14 +15,18 @@ if [ "${1:-}" = "--extract" ] || [ "$(id -u)" -ne 0 ]; then MODE=extract; fi
 fail() { echo "check-package: FAIL: $*" >&2; exit 1; }
 note() { echo "check-package: $*"; }
 
-DEB="$("$ROOT/scripts/package.sh" | tail -n 1)"
+PACKAGES="$("$ROOT/scripts/package.sh")"
+DEB="$(tail -n 1 <<<"$PACKAGES")"
+DATA_DEB="$(grep '/vorlan-moto-data_[^/]*_all\.deb$' <<<"$PACKAGES" || true)"
 [ -f "$DEB" ] || fail "no package was built"
-note "package $DEB"
+[ -f "$DATA_DEB" ] || fail "no data package was built"
+note "packages $DEB $DATA_DEB"
 WORK="$(mktemp -d)"
 trap 'rm -rf "$WORK"' EXIT
 
 # Every library the game links must come from a package the .deb depends on.
 dpkg -x "$DEB" "$WORK/root"
+dpkg -x "$DATA_DEB" "$WORK/root"
 DEPENDS="$(dpkg-deb -f "$DEB" Depends)"
 note "Depends: $DEPENDS"
 DEPENDS_NAMES="$(tr ',|' '\n\n' <<<"$DEPENDS" | sed 's/(.*//; s/[[:space:]]//g')"
@@ -41,15 +47,23 @@ for soname in $(objdump -p "$GAME_BIN" | awk '$1 == "NEEDED" { print $2 }'); do
   note "links $soname from $owner: declared"
 done
 
-# The desktop entry, validated by the freedesktop.org tool when it can be had.
-if ! command -v desktop-file-validate >/dev/null 2>&1; then
-  if [ "$(id -u)" -eq 0 ]; then
-    env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends desktop-file-utils >/dev/null ||
-      { apt-get update -q >/dev/null && env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends desktop-file-utils >/dev/null; }
-  elif command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
-    sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends desktop-file-utils >/dev/null || true
+# Installs the package that brings a checking tool when the tool is missing
+# (as root, or through sudo without a password); true when the tool is there.
+have_tool() {
+  command -v "$1" >/dev/null 2>&1 && return 0
+  local apt=(env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600)
+  if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null || return 1
+    apt=(sudo "${apt[@]}")
   fi
-fi
+  note "installing $2 for $1"
+  "${apt[@]}" install -y -q --no-install-recommends "$2" >/dev/null ||
+    { "${apt[@]}" update -q >/dev/null && "${apt[@]}" install -y -q --no-install-recommends "$2" >/dev/null; } || true
+  command -v "$1" >/dev/null 2>&1
+}
+
+# The desktop entry, validated by the freedesktop.org tool when it can be had.
+have_tool desktop-file-validate desktop-file-utils || true
 DESKTOP="$WORK/root/usr/share/applications/vorlan-moto.desktop"
 [ -f "$DESKTOP" ] || fail "the package has no desktop entry"
 if command -v desktop-file-validate >/dev/null 2>&1; then
@@ -62,13 +76,67 @@ for size in 16 32 48 64 128 256; do
   [ -f "$WORK/root/usr/share/icons/hicolor/${size}x${size}/apps/vorlan-moto.png" ] || fail "no ${size}px icon"
 done
 
+# Debian's own package checks: any error or warning that the package does not
+# override (with its reason) fails.
+have_tool lintian lintian || fail "lintian is needed (apt-get install lintian)"
+# (lintian's own --fail-on counts shown overrides too, so its report is read instead.)
+lintian --fail-on none --show-overrides --tag-display-limit 0 "$DEB" "$DATA_DEB" >"$WORK/lintian.log" 2>&1 ||
+  { cat "$WORK/lintian.log" >&2; fail "lintian did not run"; }
+if grep -qE '^[EW]: ' "$WORK/lintian.log"; then
+  cat "$WORK/lintian.log" >&2
+  fail "lintian reports errors or warnings"
+fi
+grep -E '^[EWIO]: ' "$WORK/lintian.log" | sed 's/^/check-package: lintian: /' || true
+note "lintian: no error or warning that is not overridden"
+
+# The licence and the changelog as each package ships them.
+sed -n '/^Permission/,$p' "$ROOT/LICENSE" >"$WORK/license"
+for package in vorlan-moto vorlan-moto-data; do
+  DOC="$WORK/root/usr/share/doc/$package"
+  [ -f "$DOC/copyright" ] || fail "$package has no copyright file"
+  # The stand-alone paragraph that starts with "License: Expat", unfolded.
+  awk 'BEGIN { RS = "" } $0 ~ /^License: Expat\n/ { print }' "$DOC/copyright" |
+    sed '1d; s/^ //; s/^\.$//' >"$WORK/license-in-package"
+  diff -u "$WORK/license" "$WORK/license-in-package" >&2 || fail "$package: the copyright file's Expat text differs from LICENSE"
+  [ -f "$DOC/changelog.gz" ] || fail "$package has no changelog.gz"
+  gzip -dc "$DOC/changelog.gz" >"$WORK/changelog"
+  CHANGELOG_VERSION="$(dpkg-parsechangelog -l "$WORK/changelog" -S Version)"
+  [ "$CHANGELOG_VERSION" = "$(dpkg-deb -f "$DEB" Version)" ] ||
+    fail "$package: the changelog's newest version $CHANGELOG_VERSION is not the package's"
+  note "$package: copyright file carries LICENSE; changelog.gz's newest entry is $CHANGELOG_VERSION"
+done
+
+# The AppStream metadata, which software centres list the game from.
+have_tool appstreamcli appstream || fail "appstreamcli is needed (apt-get install appstream)"
+METAINFO=("$WORK"/root/usr/share/metainfo/*.metainfo.xml)
+[ ${#METAINFO[@]} -eq 1 ] && [ -f "${METAINFO[0]}" ] || fail "the package needs exactly one metainfo file"
+appstreamcli validate --no-net "${METAINFO[0]}" || fail "appstreamcli rejects ${METAINFO[0]##*/}"
+launchable="$(sed -n 's|.*<launchable type="desktop-id">\(.*\)</launchable>.*|\1|p' "${METAINFO[0]}")"
+[ -f "$WORK/root/usr/share/applications/$launchable" ] || fail "the metainfo launches '$launchable', which is not in the package"
+note "metainfo ${METAINFO[0]##*/} validates"
+
+# The manual page renders without a warning and lists every option of --help.
+have_tool man man-db || fail "man is needed (apt-get install man-db)"
+PAGE="$WORK/root/usr/share/man/man6/vorlan-moto.6.gz"
+[ -f "$PAGE" ] || fail "the package has no manual page"
+MANWIDTH=200 man --warnings -l "$PAGE" >"$WORK/man.txt" 2>"$WORK/man.err" || fail "man -l fails on the manual page"
+[ ! -s "$WORK/man.err" ] || { cat "$WORK/man.err" >&2; fail "man -l warns about the manual page"; }
+for option in $("$GAME_BIN" --help | sed -n 's/^  \(--[a-z0-9-]*\).*/\1/p'); do
+  grep -qE "^ +$option( |$)" "$WORK/man.txt" || fail "the manual page does not list $option"
+done
+note "manual page renders and lists every option of --help"
+
 if [ "$MODE" = install ]; then
-  if dpkg-query -W -f='${Status}' vorlan-moto 2>/dev/null | grep -q "ok installed"; then
-    fail "vorlan-moto is installed already; remove it first (dpkg -r vorlan-moto)"
-  fi
+  for package in vorlan-moto vorlan-moto-data; do
+    if dpkg-query -W -f='${Status}' $package 2>/dev/null | grep -q "ok installed"; then
+      fail "$package is installed already; remove it first (dpkg -r vorlan-moto vorlan-moto-data)"
+    fi
+  done
   # dpkg -i does not fetch dependencies; apt completes them if the machine lacks some.
-  dpkg -i "$DEB" || env DEBIAN_FRONTEND=noninteractive apt-get install -y -q -f
-  dpkg-query -W -f='${Status}' vorlan-moto | grep -q "ok installed" || fail "dpkg -i did not install the package"
+  dpkg -i "$DATA_DEB" "$DEB" || env DEBIAN_FRONTEND=noninteractive apt-get install -y -q -f
+  for package in vorlan-moto vorlan-moto-data; do
+    dpkg-query -W -f='${Status}' $package | grep -q "ok installed" || fail "dpkg -i did not install $package"
+  done
   PREFIX=/usr
   # Debian puts /usr/games on the PATH of players, not of root.
   export PATH="$PATH:/usr/games"
@@ -96,11 +164,13 @@ written="$(find "$DATA_DIR" -newer "$WORK/before-run" -print)"
 note "relative paths resolve in the caller's directory; nothing written into $DATA_DIR"
 
 if [ "$MODE" = install ]; then
-  dpkg -L vorlan-moto >"$WORK/files"
-  dpkg -r vorlan-moto
-  if dpkg-query -W -f='${Status}' vorlan-moto 2>/dev/null | grep -q "installed"; then
-    fail "vorlan-moto is still installed after dpkg -r"
-  fi
+  dpkg -L vorlan-moto vorlan-moto-data >"$WORK/files"
+  dpkg -r vorlan-moto vorlan-moto-data
+  for package in vorlan-moto vorlan-moto-data; do
+    if dpkg-query -W -f='${Status}' $package 2>/dev/null | grep -q "installed"; then
+      fail "$package is still installed after dpkg -r"
+    fi
+  done
   left=""
   while read -r f; do
     if [ -e "$f" ] && [ ! -d "$f" ]; then left+=" $f"; fi

@@ -12,8 +12,11 @@ cd "$BUILD"
 printf '5 5 Enter\n' > "$WORK/start.txt"
 run=(./vorlan --headless --no-render --fixed-clock --uncapped --autopilot --seed 1 --input "$WORK/start.txt")
 
+# Each run keeps its records in its own folder, never the player's.
+mkdir -p "$WORK/first" "$WORK/second"
+
 # A logic-only run finds the frame the player finishes.
-"${run[@]}" --frames 9000 --trace "$WORK/trace.jsonl" >/dev/null
+XDG_DATA_HOME="$WORK/first" "${run[@]}" --frames 9000 --trace "$WORK/trace.jsonl" >/dev/null
 finish=$(python3 -c '
 import json, sys
 for line in open(sys.argv[1]):
@@ -23,11 +26,18 @@ for line in open(sys.argv[1]):
 ' "$WORK/trace.jsonl")
 [ -n "$finish" ] || { echo "screenshots: the player did not finish" >&2; exit 1; }
 
-"${run[@]}" --frames $((finish + 91)) \
+XDG_DATA_HOME="$WORK/second" "${run[@]}" --frames $((finish + 91)) \
   --screenshot "3:$ROOT/docs/title.png" \
   --screenshot "280:$ROOT/docs/countdown.png" \
   --screenshot "1500:$ROOT/docs/race.png" \
   --screenshot "$((finish + 90)):$ROOT/docs/result.png" >/dev/null
 head -n $((finish + 1)) "$WORK/trace.jsonl" > "$WORK/race.jsonl"
 ./vorlan-pathmap "$WORK/race.jsonl" "$ROOT/docs/race-paths.png" course-map.png
-echo "screenshots: docs/title.png docs/countdown.png docs/race.png docs/result.png docs/race-paths.png"
+# Seed 3 against the first run's records: the ghost of the seed-1 race beside
+# the player just after lap 1 (with the split), and a new record at the end.
+ghost_run=(./vorlan --headless --no-render --fixed-clock --uncapped --autopilot --seed 3 --input "$WORK/start.txt")
+XDG_DATA_HOME="$WORK/first" "${ghost_run[@]}" --frames 4070 \
+  --screenshot "1640:$ROOT/docs/ghost.png" \
+  --screenshot "4069:$ROOT/docs/records.png" >/dev/null
+echo "screenshots: docs/title.png docs/countdown.png docs/race.png docs/result.png docs/race-paths.png" \
+  "docs/ghost.png docs/records.png"

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -106,6 +107,7 @@ bool AxDirect3D::Init(void* hWnd, int w, int h, bool /*debugDevice*/, std::strin
 
     glGenFramebuffers(1, &frameBuffer);
     glBindFramebuffer(GL_FRAMEBUFFER, frameBuffer);
+    drawTarget = frameBuffer;
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, backBuffer->rtv->texture->name, 0);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, zBuffer->dsv->texture->name, 0);
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
@@ -169,6 +171,10 @@ void AxDirect3D::Release() {
     const bool live = AxGLContextAlive();
     for (AxBuffer& b : tempVertexBuffers) b.Release();
     overflowVertexBuffer.Release();
+    if (live) ReleaseSceneTarget();
+    sceneFrameBuffer = sceneRenderbuffers[0] = sceneRenderbuffers[1] = 0;
+    sceneScale = 1.0f;
+    inScene3D = false;
     backBuffer.reset();
     zBuffer.reset();
     whiteTex.reset();
@@ -184,7 +190,7 @@ void AxDirect3D::Release() {
     }
     g_context = nullptr;
     if (context) WindowBackend::DeleteGLContext(context);
-    frameBuffer = vertexArray = defaultSampler = 0;
+    frameBuffer = drawTarget = vertexArray = defaultSampler = 0;
     context = nullptr;
     window = nullptr;
     width = height = 0;
@@ -271,7 +277,7 @@ void AxDirect3D::DrawVertexBuffer(AxTopology t, unsigned vertexCount, const void
 
 void AxDirect3D::ClearBackBuffer(float r, float g, float b, float a) {
     if (!context || !submitEnabled) return;
-    glBindFramebuffer(GL_FRAMEBUFFER, frameBuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, drawTarget);
     glClearColor(r, g, b, a);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glClear(GL_COLOR_BUFFER_BIT);
@@ -279,12 +285,73 @@ void AxDirect3D::ClearBackBuffer(float r, float g, float b, float a) {
 
 void AxDirect3D::ClearDepthStencil(float depth, uint8_t stencil) {
     if (!context || !submitEnabled) return;
-    glBindFramebuffer(GL_FRAMEBUFFER, frameBuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, drawTarget);
     glClearDepth(depth);
     glClearStencil(stencil);
     glDepthMask(GL_TRUE);
     glClear(GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
     ApplyDepthState();
+}
+
+void AxDirect3D::ReleaseSceneTarget() {
+    if (sceneFrameBuffer) glDeleteFramebuffers(1, &sceneFrameBuffer);
+    if (sceneRenderbuffers[0]) glDeleteRenderbuffers(2, sceneRenderbuffers);
+    sceneFrameBuffer = sceneRenderbuffers[0] = sceneRenderbuffers[1] = 0;
+    sceneWidth = sceneHeight = 0;
+}
+
+bool AxDirect3D::SetRenderScale(float scale) {
+    if (!context || inScene3D) return false;
+    ReleaseSceneTarget();
+    sceneScale = 1.0f;
+    if (!(scale > 0.0f && scale < 1.0f)) return scale == 1.0f;
+    const int w = std::max(1, static_cast<int>(std::lround(width * scale)));
+    const int h = std::max(1, static_cast<int>(std::lround(height * scale)));
+    glGenRenderbuffers(2, sceneRenderbuffers);
+    glBindRenderbuffer(GL_RENDERBUFFER, sceneRenderbuffers[0]);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, w, h);
+    glBindRenderbuffer(GL_RENDERBUFFER, sceneRenderbuffers[1]);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT32F, w, h);
+    glBindRenderbuffer(GL_RENDERBUFFER, 0);
+    glGenFramebuffers(1, &sceneFrameBuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, sceneFrameBuffer);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, sceneRenderbuffers[0]);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, sceneRenderbuffers[1]);
+    const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    glBindFramebuffer(GL_FRAMEBUFFER, frameBuffer);
+    if (!complete || glGetError() != GL_NO_ERROR) {
+        ReleaseSceneTarget();
+        return false;
+    }
+    sceneWidth = w;
+    sceneHeight = h;
+    sceneScale = scale;
+    return true;
+}
+
+void AxDirect3D::BeginScene3D() {
+    if (!context || !sceneFrameBuffer || inScene3D) return;
+    inScene3D = true;
+    GetViewport(savedViewport[0], savedViewport[1], savedViewport[2], savedViewport[3]);
+    drawTarget = sceneFrameBuffer;
+    if (submitEnabled) glBindFramebuffer(GL_FRAMEBUFFER, sceneFrameBuffer);
+    SetViewport(0, 0, sceneWidth, sceneHeight);
+}
+
+void AxDirect3D::EndScene3D() {
+    if (!inScene3D) return;
+    inScene3D = false;
+    drawTarget = frameBuffer;
+    if (submitEnabled) {
+        const bool scissor = glIsEnabled(GL_SCISSOR_TEST);
+        glDisable(GL_SCISSOR_TEST);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, sceneFrameBuffer);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, frameBuffer);
+        glBlitFramebuffer(0, 0, sceneWidth, sceneHeight, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+        if (scissor) glEnable(GL_SCISSOR_TEST);
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, frameBuffer);
+    SetViewport(savedViewport[0], savedViewport[1], savedViewport[2], savedViewport[3]);
 }
 
 void AxDirect3D::Present() {

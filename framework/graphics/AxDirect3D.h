@@ -72,6 +72,17 @@ public:
     // The back buffer as RGBA8, top row first.
     bool ReadBackBuffer(std::vector<uint8_t>& rgba, int& width, int& height);
 
+    // Render scale: the 3D scene is drawn into a target of scale times the
+    // back buffer's size and stretched onto it with linear filtering, so the
+    // 2D screens drawn afterwards stay sharp. 1 draws straight into the back
+    // buffer. False (and no scaling) when the target cannot be made.
+    bool SetRenderScale(float scale);
+    float RenderScale() const { return sceneScale; }
+    // Around the 3D part of a frame: clears and draws between them go to the
+    // scaled target and its viewport.
+    void BeginScene3D();
+    void EndScene3D();
+
     // With submission off every call still runs its CPU side (state, constant
     // data, pool choice) but no clear, upload of immediate vertices or draw
     // reaches the GPU; long logic runs on software rasterisers use it.
@@ -123,10 +134,18 @@ private:
     void ApplyDepthState();
     void ApplyRasterizerState();
     void ApplySampler(int slot);
+    void ReleaseSceneTarget();
 
     void* window = nullptr;
     void* context = nullptr;
     unsigned frameBuffer = 0;
+    unsigned drawTarget = 0;  // the frame buffer clears go to: frameBuffer or sceneFrameBuffer
+    unsigned sceneFrameBuffer = 0;
+    unsigned sceneRenderbuffers[2] = {0, 0};  // colour, depth
+    int sceneWidth = 0, sceneHeight = 0;
+    float sceneScale = 1.0f;
+    bool inScene3D = false;
+    int savedViewport[4] = {0, 0, 0, 0};
     unsigned vertexArray = 0;
     unsigned defaultSampler = 0;
     bool submitEnabled = true;

@@ -196,7 +196,8 @@ void AxModelShader::DrawModel(const AxModel* model, const std::vector<Matrix>* n
                 if (subset.materialNo < 0 || static_cast<size_t>(subset.materialNo) >= model->materials.size())
                     continue;
                 const AxMaterial& m = model->materials[static_cast<size_t>(subset.materialNo)];
-                cb1.data.BaseColor = Vector4(m.baseColor[0], m.baseColor[1], m.baseColor[2], m.baseColor[3]);
+                cb1.data.BaseColor = Vector4(m.baseColor[0] * tint.x, m.baseColor[1] * tint.y, m.baseColor[2] * tint.z,
+                                               m.baseColor[3] * tint.w);
                 cb1.data.Emissive = Vector3(m.emissive[0], m.emissive[1], m.emissive[2]);
                 cb1.data.Metallic = m.metallic;
                 cb1.data.Roughness = m.roughness;

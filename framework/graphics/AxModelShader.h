@@ -44,6 +44,9 @@ public:
     AxShaderProgram program;
     AxInputLayout inputLayout;
     Matrix worldMatrix;
+    // Multiplies every material's base colour (alpha included): a see-through
+    // model is drawn with a tint below one. White leaves materials as they are.
+    Vector4 tint{1.0f, 1.0f, 1.0f, 1.0f};
     AxConstantBuffer<cbObject> cb0;
     AxConstantBuffer<cbMaterial> cb1;
 };

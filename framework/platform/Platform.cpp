@@ -1,6 +1,7 @@
 #include "framework/platform/Platform.h"
 
 #include "framework/platform/Gamepads.h"
+#include "framework/platform/KeyLatch.h"
 
 #include <SDL2/SDL.h>
 #include <sys/resource.h>
@@ -28,7 +29,10 @@ private:
     static bool KeyboardDown(Key key) {
         int count = 0;
         const Uint8* state = SDL_GetKeyboardState(&count);
-        auto down = [&](SDL_Scancode code) { return state && code < count && state[code] != 0; };
+        // Held now, or tapped since the last frame's events.
+        auto down = [&](SDL_Scancode code) {
+            return (state && code < count && state[code] != 0) || KeyLatch::WentDown(code);
+        };
         switch (key) {
             // Up too, for keyboards that drop Z while both arrows are held.
             case Key::Z: return down(SDL_SCANCODE_Z) || down(SDL_SCANCODE_UP);

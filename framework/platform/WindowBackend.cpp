@@ -1,6 +1,7 @@
 #include "framework/platform/WindowBackend.h"
 
 #include "framework/platform/Gamepads.h"
+#include "framework/platform/KeyLatch.h"
 #include "framework/platform/Platform.h"
 
 #include <SDL2/SDL.h>
@@ -67,6 +68,7 @@ void Destroy(void* window) {
 Events PumpEvents() {
     Events events;
     Gamepads::Update();
+    KeyLatch::BeginPoll();
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         switch (event.type) {
@@ -77,6 +79,7 @@ Events PumpEvents() {
                 break;
             case SDL_KEYDOWN: {
                 const SDL_Scancode code = event.key.keysym.scancode;
+                KeyLatch::NoteDown(code);
                 if (code == SDL_SCANCODE_ESCAPE) events.close = true;
                 const bool alt = (event.key.keysym.mod & KMOD_ALT) != 0;
                 if (!event.key.repeat && (code == SDL_SCANCODE_F11 || (code == SDL_SCANCODE_RETURN && alt)))

@@ -76,3 +76,25 @@ TEST(CommandLine, WindowAndReplayOptions) {
     EXPECT_NE(std::string(UsageText()).find("--replay FILE"), std::string::npos);
     EXPECT_NE(std::string(UsageText()).find("--fullscreen"), std::string::npos);
 }
+
+TEST(CommandLine, RenderScaleAndFrameSkip) {
+    RunOptions options;
+    std::string error;
+    ASSERT_TRUE(Parse({}, options, error));
+    EXPECT_EQ(options.renderScale, 1.0f);
+    EXPECT_EQ(options.frameSkip, "auto");
+    ASSERT_TRUE(Parse({"--render-scale", "0.5", "--frame-skip", "max"}, options, error)) << error;
+    EXPECT_EQ(options.renderScale, 0.5f);
+    EXPECT_EQ(options.frameSkip, "max");
+    for (const char* bound : {"0.25", "1", "1.0"}) EXPECT_TRUE(Parse({"--render-scale", bound}, options, error));
+    // Outside the range, not a number, or no value: refused with the option named.
+    for (std::vector<std::string> words : std::vector<std::vector<std::string>>{
+             {"--render-scale", "0.2"}, {"--render-scale", "1.5"}, {"--render-scale", "half"},
+             {"--render-scale", "nan"}, {"--render-scale", "inf"}, {"--render-scale", "-0.5"},
+             {"--render-scale", "0.5x"}, {"--render-scale"}, {"--frame-skip", "sometimes"}}) {
+        RunOptions bad;
+        EXPECT_FALSE(Parse(words, bad, error)) << words.back();
+        EXPECT_NE(error.find(words[0]), std::string::npos) << error;
+        EXPECT_EQ(error.find('\n'), std::string::npos);
+    }
+}

@@ -223,3 +223,37 @@ TEST_F(RunTest, AudioOutNeedsHeadlessAndAWritablePathOrExitsWithOneLine) {
     EXPECT_EQ(bytes.substr(8, 8), "WAVEfmt ");
     EXPECT_EQ(bytes.substr(36, 4), "data");
 }
+
+// Frames left undrawn on a slow machine run every update and draw call, so
+// the race is the same whichever frames were shown: a real-clock run replayed
+// with every frame drawn and with four of five undrawn gives one trace.
+TEST_F(RunTest, UndrawnFramesLeaveTheRaceAsItIs) {
+    std::ofstream(Path("keys.txt")) << "5 5 Enter\n";
+    Result run = RunGame("--headless --autopilot --frames 60 --input " + Path("keys.txt") + " --record " +
+                         Path("run.rec") + " --trace " + Path("t1.jsonl"));
+    ASSERT_EQ(run.status, 0) << run.out;
+    const std::string noLeakCheck = "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1";  // see the replay test above
+    run = RunGame("--headless --frame-skip off --replay " + Path("run.rec") + " --trace " + Path("t2.jsonl") +
+                      " --stats",
+                  noLeakCheck);
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("\"drawn\":60,"), std::string::npos) << run.out;
+    run = RunGame("--headless --frame-skip max --replay " + Path("run.rec") + " --trace " + Path("t3.jsonl") +
+                      " --stats",
+                  noLeakCheck);
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("\"drawn\":12,"), std::string::npos) << run.out;
+    const auto recorded = ReadTrace(dir / "t1.jsonl");
+    ASSERT_EQ(recorded.size(), 60u);
+    EXPECT_EQ(ReadTrace(dir / "t2.jsonl"), recorded);
+    EXPECT_EQ(ReadTrace(dir / "t3.jsonl"), recorded);
+
+    // The virtual clock never falls behind: every frame is drawn unless told;
+    // nor does the render scale change the race.
+    const std::string fixed = "--headless --fixed-clock --autopilot --seed 3 --frames 40 --input " + Path("keys.txt");
+    run = RunGame(fixed + " --stats --trace " + Path("f1.jsonl"));
+    EXPECT_NE(run.out.find("\"drawn\":40,"), std::string::npos) << run.out;
+    run = RunGame(fixed + " --stats --frame-skip max --render-scale 0.5 --trace " + Path("f2.jsonl"));
+    EXPECT_NE(run.out.find("\"drawn\":8,"), std::string::npos) << run.out;
+    EXPECT_EQ(ReadTrace(dir / "f1.jsonl"), ReadTrace(dir / "f2.jsonl"));
+}

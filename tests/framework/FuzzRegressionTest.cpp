@@ -64,6 +64,15 @@ TEST(FuzzRegression, PointFileInputsKeepTheReaderWithinItsPromises) {
     EXPECT_GT(RunAll("pointfile", FuzzPointFile), 0u);
 }
 
+TEST(FuzzRegression, RecordsAndGhostInputsKeepTheReadersWithinTheirPromises) {
+    EXPECT_GT(RunAll("records", FuzzRecords), 0u);
+    EXPECT_GT(RunAll("ghost", FuzzGhost), 0u);
+}
+
 TEST(FuzzRegression, GltfSeedsLoad) { ExpectSeedsLoad("gltf", FuzzGltfLoads); }
 TEST(FuzzRegression, ImageSeedsLoad) { ExpectSeedsLoad("image", FuzzImageLoads); }
 TEST(FuzzRegression, WavSeedsLoad) { ExpectSeedsLoad("wav", FuzzWavLoads); }
+TEST(FuzzRegression, RecordsAndGhostSeedsLoad) {
+    ExpectSeedsLoad("records", FuzzRecordsLoads);
+    ExpectSeedsLoad("ghost", FuzzGhostLoads);
+}

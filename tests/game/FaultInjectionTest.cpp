@@ -1,7 +1,10 @@
 // Bad content never brings the game down: with each file of Data in turn
-// removed, replaced by garbage, cut to a third or emptied, the real game
-// starts, plays the start of a race headless and exits 0, printing nothing
-// but the model loader's own lines.
+// missing (removed or emptied) and damaged (replaced by garbage or cut to a
+// third), the real game starts, plays the start of a race headless and exits
+// 0, printing nothing but the model loader's own lines. Removing and emptying
+// a file take the same path through a loader, as do garbage and a cut, so
+// each file gets one of each pair, alternately (files sorted by path, so
+// every folder's files meet all four faults), in half the runs.
 
 #include <gtest/gtest.h>
 
@@ -72,7 +75,10 @@ TEST_P(FaultInjection, EveryDataFileInTurn) {
     const fs::path keys = fs::temp_directory_path() / ("vorlan-faults-" + Name(GetParam()) + "-start.txt");
     std::ofstream(keys) << "5 5 Enter\n";
     std::mt19937 random(42);
-    for (const fs::path& file : files) {
+    const size_t parity = GetParam() == Fault::Removed || GetParam() == Fault::Garbage ? 0 : 1;
+    for (size_t index = 0; index < files.size(); ++index) {
+        if (index % 2 != parity) continue;
+        const fs::path& file = files[index];
         const fs::path relative = fs::relative(file, data);
         SCOPED_TRACE(relative.string());
         fs::remove_all(work);

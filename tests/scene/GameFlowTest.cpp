@@ -6,6 +6,8 @@
 #include "bike/Player.h"
 #include "scene/RaceTimer.h"
 
+#include <SDL2/SDL.h>
+
 namespace {
 const std::string kPress = "Data/Sound/press.wav";
 const std::string kTitle = "Data/Sound/Title.WAV";
@@ -122,4 +124,44 @@ TEST_F(GameFlow, BlinkCyclesBetweenLimitsOnlyOnTitleAndResult) {
     const float atStart = game->blinkAlpha;
     for (int i = 0; i < 50; ++i) Step();
     EXPECT_EQ(game->blinkAlpha, atStart);  // frozen while racing
+}
+
+// A tap shorter than a frame: pressed and released between two frames' reads.
+// The event pump latches the press, so the title still sees Enter.
+TEST_F(GameFlow, EnterTappedBetweenTwoFramesStartsTheRace) {
+    SetPlatform(nullptr);  // the real keyboard through SDL's event queue
+    auto tap = [](SDL_Scancode code) {
+        for (Uint32 type : {SDL_KEYDOWN, SDL_KEYUP}) {
+            SDL_Event event{};
+            event.type = type;
+            event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+            event.key.keysym.scancode = code;
+            event.key.keysym.sym = SDL_GetKeyFromScancode(code);
+            SDL_PushEvent(&event);
+        }
+    };
+    WindowBackend::PumpEvents();
+    game->Frame();
+    ASSERT_EQ(game->mode, 1);
+
+    tap(SDL_SCANCODE_RETURN);
+    WindowBackend::PumpEvents();
+    EXPECT_FALSE(SDL_GetKeyboardState(nullptr)[SDL_SCANCODE_RETURN]) << "already up when the frame reads it";
+    EXPECT_TRUE(Platform().IsKeyDown(Key::Enter));
+    game->Frame();
+    EXPECT_EQ(game->mode, 0);
+    // The latch lasts one frame only.
+    WindowBackend::PumpEvents();
+    EXPECT_FALSE(Platform().IsKeyDown(Key::Enter));
+
+    // The keypad's Enter is Enter too; the throttle and steering taps likewise.
+    tap(SDL_SCANCODE_KP_ENTER);
+    tap(SDL_SCANCODE_Z);
+    tap(SDL_SCANCODE_LEFT);
+    WindowBackend::PumpEvents();
+    EXPECT_TRUE(Platform().IsKeyDown(Key::Enter));
+    EXPECT_TRUE(Platform().IsKeyDown(Key::Z));
+    EXPECT_TRUE(Platform().IsKeyDown(Key::Left));
+    EXPECT_FALSE(Platform().IsKeyDown(Key::Right));
+    SetPlatform(&platform);
 }

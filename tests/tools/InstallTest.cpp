@@ -52,6 +52,12 @@ TEST_F(InstallTest, LauncherStartsTheInstalledGameFromAnyDirectory) {
     EXPECT_FALSE(fs::exists(data / ".stamp"));
     EXPECT_TRUE(fs::exists(prefix / "share" / "applications" / "vorlan-moto.desktop"));
     EXPECT_TRUE(fs::exists(prefix / "share" / "icons" / "hicolor" / "256x256" / "apps" / "vorlan-moto.png"));
+    // Debian's documents: the manual page and changelog compressed, the licence, the metadata.
+    EXPECT_TRUE(fs::exists(prefix / "share" / "man" / "man6" / "vorlan-moto.6.gz"));
+    EXPECT_TRUE(fs::exists(prefix / "share" / "doc" / "vorlan-moto" / "changelog.gz"));
+    EXPECT_GT(fs::file_size(prefix / "share" / "doc" / "vorlan-moto" / "copyright"), 1000u);
+    EXPECT_FALSE(fs::is_empty(prefix / "share" / "metainfo"));
+    EXPECT_TRUE(fs::exists(prefix / "share" / "lintian" / "overrides" / "vorlan-moto"));
     ASSERT_TRUE(fs::exists(launcher));
     ASSERT_NE(fs::status(launcher).permissions() & fs::perms::owner_exec, fs::perms::none);
 
@@ -62,11 +68,13 @@ TEST_F(InstallTest, LauncherStartsTheInstalledGameFromAnyDirectory) {
     const std::string command = "cd '" + (root / "player").string() + "' && '" + launcher.string() +
                                 "' --headless --frames 3 --no-render --trace 'my trace.jsonl' --screenshot 1:shot.png"
                                 " >'" + (root / "run.log").string() + "' 2>&1 && '" + launcher.string() +
-                                "' --headless --frames 1 --no-render --trace '" + absolute.string() + "' >>'" +
+                                "' --headless --frames 1 --no-render --record run.rec --trace '" + absolute.string() + "' >>'" +
                                 (root / "run.log").string() + "' 2>&1";
     ASSERT_EQ(Shell(command), 0) << "see " << (root / "run.log");
     EXPECT_GT(fs::file_size(root / "player" / "my trace.jsonl"), 0u);
     EXPECT_TRUE(fs::exists(root / "player" / "shot.png"));
     EXPECT_GT(fs::file_size(absolute), 0u);
+    EXPECT_TRUE(fs::exists(root / "player" / "run.rec") && fs::file_size(root / "player" / "run.rec") > 0)
+        << "--record run.rec did not write into the caller's directory";
     EXPECT_EQ(Newest(prefix / "share" / "games"), before) << "the game wrote into its data folder";
 }

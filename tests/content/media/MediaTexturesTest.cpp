@@ -63,6 +63,15 @@ bool Inside(const Image& img, const Rect& r) {
 
 Rect Digit(int d) { return {0, 5 + 86 * d, 67, 64}; }
 
+// The BEST and LAP rows, the NEW RECORD banner, then the split's digits, sign
+// and point in green (faster) and red (slower).
+std::vector<Rect> RecordsCells() {
+    std::vector<Rect> cells = {{0, 0, 438, 84}, {0, 84, 438, 84}, {0, 168, 438, 84}, {0, 252, 438, 84}, {0, 336, 640, 110}};
+    for (int y : {446, 510})
+        for (int cell = 0; cell < 12; ++cell) cells.push_back({67 * cell, y, 67, 64});
+    return cells;
+}
+
 struct Atlas {
     const char* path;
     std::vector<Rect> sprites;
@@ -78,6 +87,7 @@ const std::vector<Atlas>& Atlases() {
         {"Texture/Rank/rank1.png", {{0, 0, 90, 97}}},
         {"Texture/Rank/rank2.png", {{0, 0, 90, 97}}},
         {"Texture/Rank/rank3.png", {{0, 0, 90, 97}}},
+        {"Texture/Records.png", RecordsCells()},
     };
     return atlases;
 }

@@ -1,5 +1,7 @@
 #include "GraphicsTestSupport.h"
 
+#include <limits>
+
 namespace {
 class SpriteTest : public GraphicsTest {
 public:
@@ -136,4 +138,57 @@ TEST_F(SpriteTest, DrawTexOutsideBeginRestoresStates) {
     Sprites().End();
     Sprites().DrawTex(nullptr, 0, 0, 8, 8, nullptr, nullptr, pivot);
     EXPECT_FALSE(Sprites().isBegin);
+}
+
+// The 3D scene at half size is stretched with linear filtering onto the back
+// buffer; what is drawn after it (the 2D screens) stays at full size.
+TEST_F(SpriteTest, RenderScaleDrawsTheSceneSmallAndTheScreensAtFullSize) {
+    AxDirect3D& d = AxDirect3D::GetInstance();
+    const float corner[2] = {0, 0};
+    const float kGreen[4] = {0, 1, 0, 1};
+    ASSERT_TRUE(d.SetRenderScale(0.5f));
+    d.BeginScene3D();
+    int vx, vy, vw, vh;
+    d.GetViewport(vx, vy, vw, vh);
+    EXPECT_EQ(vw, kWidth / 2);
+    EXPECT_EQ(vh, kHeight / 2);
+    d.ClearBackBuffer(0, 0, 1, 1);
+    Sprites().Begin(false, true);
+    Sprites().DrawTex(&whiteTex, 0, -16, 1, 32, nullptr, kRed, corner);  // scene column 16 of 32
+    Sprites().End();
+    d.EndScene3D();
+    d.GetViewport(vx, vy, vw, vh);
+    EXPECT_EQ(vw, kWidth);
+    Sprites().Begin(false, true);
+    Sprites().DrawTex(&whiteTex, -16, -32, 1, 64, nullptr, kGreen, corner);  // image column 16 of 64
+    Sprites().End();
+
+    // The scene's one-pixel line covers two image columns and fades into its
+    // neighbours: scaled up, filtered.
+    EXPECT_TRUE(Near(Pixel(28, 20), 0, 0, 255)) << Pixel(28, 20).r;
+    EXPECT_GT(Pixel(32, 20).r, 150);
+    EXPECT_GT(Pixel(33, 20).r, 150);
+    EXPECT_GT(Pixel(31, 20).r, 30);
+    EXPECT_LT(Pixel(31, 20).r, 130);
+    // The screen's line is one sharp column.
+    EXPECT_TRUE(Near(Pixel(16, 20), 0, 255, 0)) << Pixel(16, 20).g;
+    EXPECT_TRUE(Near(Pixel(15, 20), 0, 0, 255));
+    EXPECT_TRUE(Near(Pixel(17, 20), 0, 0, 255));
+    // Screenshots keep the window's size.
+    std::vector<uint8_t> rgba;
+    int w = 0, h = 0;
+    ASSERT_TRUE(d.ReadBackBuffer(rgba, w, h));
+    EXPECT_EQ(w, kWidth);
+    EXPECT_EQ(h, kHeight);
+
+    // Back to full size: the scene is drawn straight into the back buffer.
+    ASSERT_TRUE(d.SetRenderScale(1.0f));
+    d.BeginScene3D();
+    d.GetViewport(vx, vy, vw, vh);
+    EXPECT_EQ(vw, kWidth);
+    d.EndScene3D();
+    for (float bad : {0.0f, -0.5f, 1.5f, std::numeric_limits<float>::quiet_NaN()}) {
+        EXPECT_FALSE(d.SetRenderScale(bad)) << bad;
+        EXPECT_EQ(d.RenderScale(), 1.0f);
+    }
 }
