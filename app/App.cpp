@@ -8,6 +8,7 @@
 #include "app/SceneManager.h"
 #include "app/Scene_base.h"
 #include "framework/ImageWrite.h"
+#include "framework/audio/AudioCapture.h"
 #include "framework/audio/AxAudioManager.h"
 #include "framework/graphics/AxDirect3D.h"
 #include "framework/graphics/AxShaderManager.h"
@@ -122,6 +123,19 @@ void App::UpdatePause(IPlatform& platform) {
     if (change == PauseControl::Change::Resumed && scene) scene->ShiftClock(pause.LastPauseMs());
 }
 
+// The sound file of --audio-out: a headless run's silent mix, nothing else.
+bool App::OpenAudioOut(AudioCapture& capture) {
+    if (!options.headless) {
+        std::fprintf(stderr, "vorlan: --audio-out needs --headless\n");
+        return false;
+    }
+    if (!capture.Open(options.audioOutFile)) {
+        std::fprintf(stderr, "vorlan: --audio-out: cannot write %s\n", options.audioOutFile.c_str());
+        return false;
+    }
+    return true;
+}
+
 // Only a capped run on the real clock has a timeline to fall behind; the
 // virtual clock never runs late and an uncapped run does not wait for it.
 FramePacer::Skip App::SkipMode() const {
@@ -132,6 +146,8 @@ FramePacer::Skip App::SkipMode() const {
 
 int App::Run() {
     SetHeadless(options.headless);
+    AudioCapture audioOut;
+    if (!options.audioOutFile.empty() && !OpenAudioOut(audioOut)) return 2;
 
     InputScript script;
     Replay replay;
@@ -154,6 +170,7 @@ int App::Run() {
 
     AxAudioManager::GetInstance().SetFixedStep(options.fixedClock);
     if (!Init(kWindowWidth, kWindowHeight)) return 1;
+    if (audioOut.IsOpen()) AxAudioManager::GetInstance().SetCapture(&audioOut);
     window.eventFilter = [&platform](WindowBackend::Events& events) { platform.FilterWindowEvents(events); };
     if (options.fullscreen) window.SetFullscreen(true);
 
@@ -232,11 +249,16 @@ int App::Run() {
     AxShaderManager::GetInstance().Release();
     AxDirect3D::GetInstance().Release();
     AxAudioManager::GetInstance().Release();
+    const bool audioOutWritten = !audioOut.IsOpen() || audioOut.Finish();
     window.Release();
     window.eventFilter = nullptr;
     trace.Close();
     if (recorder.IsOpen() && !recorder.Finish())
         std::fprintf(stderr, "vorlan: cannot write recording %s\n", options.recordFile.c_str());
+    if (!audioOutWritten) {
+        std::fprintf(stderr, "vorlan: --audio-out: cannot write %s\n", options.audioOutFile.c_str());
+        return 2;
+    }
     if (options.stats) PrintStats(loadMs, fps, drawn);
     if (replay.OutOfStep()) {
         std::fprintf(stderr, "vorlan: %s: replay out of step %s\n", options.replayFile.c_str(),

@@ -6,6 +6,7 @@
 
 #include <functional>
 
+class AudioCapture;
 class IPlatform;
 class InputScript;
 class Replay;
@@ -37,6 +38,7 @@ private:
     App() = default;
     bool PrepareInputs(InputScript& script, Replay& replay, ReplayRecorder& recorder);
     void UpdatePause(IPlatform& platform);
+    bool OpenAudioOut(AudioCapture& capture);
     FramePacer::Skip SkipMode() const;
     PauseOverlay pauseOverlay;
 };

@@ -28,6 +28,7 @@ struct RunOptions {
     bool noGhost = false;      // start with the ghost of the best race hidden
     std::string recordFile;  // write what the run depends on, for --replay
     std::string replayFile;  // play a recorded run back
+    std::string audioOutFile;  // headless only: the run's mixed sound as a WAV file
     // Frames left undrawn while a slow machine catches up: "auto" (capped
     // real-clock runs only), "off", or "max" (every fifth frame drawn).
     std::string frameSkip = "auto";

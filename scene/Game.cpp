@@ -348,7 +348,11 @@ void Game::Frame() {
     AxDirect3D& device = AxDirect3D::GetInstance();
     device.BeginScene3D();  // at the render scale; the 2D screens at full size
     ClearTargets();
-    if (camera && player) camera->SetFromTarget(player->headingWorld);
+    if (camera && player) {
+        // The camera's history is game state: a pause must not move it.
+        if (paused) camera->HoldView(player->headingWorld);
+        else camera->SetFromTarget(player->headingWorld);
+    }
     Draw();
     device.EndScene3D();
     if (mode == 0) DrawRaceHUD();

@@ -43,7 +43,21 @@ void ChaseCamera::SetFromTarget(const Matrix& targetWorld) {
     eye = Vector3::Transform(Vector3(0.0f, kEyeHeight, eyeOffsetZ), history[9]);
     target = targetWorld.Translation() + Vector3(0.0f, kTargetHeight, 0.0f);
     up = Vector3(0.0f, 1.0f, 0.0f);
+    WriteConstants();
+}
 
+void ChaseCamera::HoldView(const Matrix& targetWorld) {
+    if (up == Vector3()) {
+        // Paused before the first view was made: show the one the first frame
+        // would make, on a copy, so the history still starts untouched.
+        ChaseCamera preview(*this);
+        preview.SetFromTarget(targetWorld);
+        return;
+    }
+    WriteConstants();
+}
+
+void ChaseCamera::WriteConstants() {
     AxConstantBuffer<cbCamera>& cb = AxShaderManager::GetInstance().cb7Camera;
     cb.data.g_mV = Matrix::LookAtLH(eye, target, up);
     cb.dirty = true;

@@ -11,6 +11,9 @@ public:
     explicit ChaseCamera(Game& game);
     void Update();
     void SetFromTarget(const Matrix& targetWorld);
+    // While the game is paused: hands the renderer the view of the last
+    // SetFromTarget again, leaving the history and every member as they are.
+    void HoldView(const Matrix& targetWorld);
 
     Vector3 eye;
     Vector3 target;
@@ -21,5 +24,7 @@ public:
     float eyeOffsetZ = 3.0f;
 
 private:
+    void WriteConstants();
+
     Game& game;
 };

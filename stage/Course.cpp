@@ -224,7 +224,10 @@ void Course::GroundTest(AxTextureCache* textureCache, Bike_base& bike, int i, bo
         if (bike.speed > kSandSpeedCap) bike.speed = kSandSpeedCap;
         sandSmokes.Add(game, textureCache, bike.world, bike.speed);
         if (!onSand[i]) {
-            // A finished player no longer hears anyone's sand.
+            // Once the player has finished, the player's own sand is silent; a
+            // computer bike's goes on at full volume, since Play3D always plays
+            // at 1.0 whatever was set before it. Its volume of 0 only counts
+            // when it leaves the sand: then it falls silent at once.
             dirtVolumes[i] = game.player && game.player->lap > 3 ? 0.0f : 1.0f;
             dirtInstances[i]->SetVolume(dirtVolumes[i]);
             if (i == 0) dirtInstances[i]->Play(true, true);

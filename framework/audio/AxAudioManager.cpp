@@ -1,5 +1,6 @@
 #include "framework/audio/AxAudioManager.h"
 
+#include "framework/audio/AudioCapture.h"
 #include "framework/audio/AxSoundInstance.h"
 #include "framework/platform/Platform.h"
 
@@ -187,6 +188,7 @@ void AxAudioManager::Release() {
     g_currentGeneration = 0;
     audioEngine.reset();
     paused = false;
+    capture = nullptr;
 }
 
 void AxAudioManager::PauseAll() {
@@ -222,6 +224,11 @@ bool AxAudioManager::RenderSamples(float* out, int frames) {
     return true;
 }
 
+void AxAudioManager::SetCapture(AudioCapture* newCapture) {
+    capture = newCapture;
+    if (capture && audioEngine) capture->SetRate(audioEngine->rate);
+}
+
 void AxAudioManager::RecordPlay(const std::string& file, bool is3D, const Vector3& pos) {
     framePlays.push_back(AxSoundPlayRecord{file, is3D, pos});
 }
@@ -237,11 +244,16 @@ void AxAudioManager::AdvanceSilentEngine() {
         engine.lastMs = now;
         if (stepMs > kMaxStepMs) stepMs = kMaxStepMs;
     }
-    if (!engine.loopback || paused) return;
+    if (!engine.loopback) return;
     int frames = static_cast<int>(stepMs) * (kSilentRate / 1000);
+    if (paused) {
+        if (capture) capture->WriteSilence(frames);
+        return;
+    }
     while (frames > 0) {
         const int chunk = frames < kScratchFrames ? frames : kScratchFrames;
         alcRenderSamplesSOFT(engine.device, engine.scratch.data(), chunk);
+        if (capture) capture->Write(engine.scratch.data(), chunk);
         frames -= chunk;
     }
 }

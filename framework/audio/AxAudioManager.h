@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+class AudioCapture;
 class AxSoundInstance;
 
 // The listener as the game writes it each frame, in the game's left-handed
@@ -78,6 +79,11 @@ public:
     // False with a real device or without an engine.
     bool RenderSamples(float* out, int frames);
 
+    // Every block the silent engine mixes from now on also goes to capture
+    // (silence for the frames it holds back while paused); null stops it.
+    // Takes the engine's rate; call after Init.
+    void SetCapture(AudioCapture* capture);
+
     const std::map<const AxSoundInstance*, std::shared_ptr<AxSoundInstance>>& GetPlayList() const { return playList; }
 
     // Every Play/Play3D of the frame in call order, for the trace. Cleared at
@@ -105,4 +111,5 @@ private:
     std::vector<AxSoundPlayRecord> framePlays;
     bool fixedStep = false;
     bool paused = false;
+    AudioCapture* capture = nullptr;
 };

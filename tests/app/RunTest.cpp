@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -199,6 +200,28 @@ TEST_F(RunTest, BrokenRecordingsAreRefusedBeforeStarting) {
     const Result run = RunGame("--headless --no-render --replay " + Path("good.rec") + " --trace " + Path("t.jsonl"));
     EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_EQ(ReadTrace(dir / "t.jsonl").size(), 20u);
+}
+
+TEST_F(RunTest, AudioOutNeedsHeadlessAndAWritablePathOrExitsWithOneLine) {
+    // Without --headless: refused before anything starts (no window, no file).
+    Result run = RunGame("--frames 3 --audio-out " + Path("a.wav"), "SDL_VIDEODRIVER=none-such");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "vorlan: --audio-out needs --headless\n");
+    EXPECT_FALSE(fs::exists(dir / "a.wav"));
+    run = RunGame("--headless --frames 3 --audio-out " + Path("no-such-folder/a.wav"));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "vorlan: --audio-out: cannot write " + Path("no-such-folder/a.wav") + "\n");
+    EXPECT_EQ(RunGame("--headless --audio-out").status, 2) << "needs a value";
+
+    // Headless: 16 ms of stereo per frame at 48 kHz, with a header that says so.
+    run = RunGame("--headless --no-render --fixed-clock --frames 10 --audio-out " + Path("a.wav"));
+    ASSERT_EQ(run.status, 0) << run.out;
+    std::ifstream wav(dir / "a.wav", std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(wav)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(bytes.size(), 44u + 10u * 768u * 4u);
+    EXPECT_EQ(bytes.substr(0, 4), "RIFF");
+    EXPECT_EQ(bytes.substr(8, 8), "WAVEfmt ");
+    EXPECT_EQ(bytes.substr(36, 4), "data");
 }
 
 // Frames left undrawn on a slow machine run every update and draw call, so

@@ -8,7 +8,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -40,6 +42,44 @@ std::string ReadFile(const fs::path& path) {
     return {std::istreambuf_iterator<char>(file), {}};
 }
 
+// A 16-bit PCM file's format and samples (interleaved); false if it is not one.
+struct Pcm {
+    int rate = 0, channels = 0;
+    std::vector<int16_t> samples;
+    float At(size_t frame, int channel) const { return samples[frame * size_t(channels) + size_t(channel)] / 32768.0f; }
+    size_t Frames() const { return channels ? samples.size() / size_t(channels) : 0; }
+};
+
+bool ReadPcm(const fs::path& path, Pcm& out) {
+    const std::string d = ReadFile(path);
+    auto u32 = [&](size_t p) {
+        return uint32_t(uint8_t(d[p])) | uint32_t(uint8_t(d[p + 1])) << 8 | uint32_t(uint8_t(d[p + 2])) << 16 |
+               uint32_t(uint8_t(d[p + 3])) << 24;
+    };
+    auto u16 = [&](size_t p) { return uint16_t(uint8_t(d[p]) | uint8_t(d[p + 1]) << 8); };
+    if (d.size() < 12 || d.compare(0, 4, "RIFF") || d.compare(8, 4, "WAVE")) return false;
+    int bits = 0;
+    for (size_t pos = 12; pos + 8 <= d.size();) {
+        const uint32_t size = u32(pos + 4);
+        const size_t body = pos + 8;
+        if (size > d.size() - body) return false;
+        if (!d.compare(pos, 4, "fmt ") && size >= 16) {
+            if (u16(body) != 1) return false;
+            out.channels = u16(body + 2);
+            out.rate = int(u32(body + 4));
+            bits = u16(body + 14);
+        } else if (!d.compare(pos, 4, "data")) {
+            if (bits != 16 || out.channels < 1) return false;
+            for (size_t i = 0; i + 1 < size; i += 2) out.samples.push_back(int16_t(u16(body + i)));
+            return true;
+        }
+        pos = body + size + (size & 1);
+    }
+    return false;
+}
+
+double Db(double level) { return 20.0 * std::log10(std::max(level, 1e-9)); }
+
 bool PlayedIn(const json& frame, const std::string& file, bool* is3D = nullptr) {
     for (const json& s : frame["sounds"])
         if (s["file"] == file) {
@@ -70,9 +110,16 @@ protected:
             }
         ASSERT_GT(finish, 0) << "the player never finished";
         std::ofstream(dir / "keys.txt") << "5 5 Enter\n" << finish + 60 << " " << finish + 61 << " Enter\n";
-        ASSERT_EQ(RunGame(common + "--frames " + std::to_string(finish + 200) + " --input " + (dir / "keys.txt").string() +
-                      " --trace " + (dir / "race.jsonl").string()),
-                  0);
+        // From no kept player files, like the first run, so the two traces
+        // agree up to the second Enter.
+        const char* home = std::getenv("XDG_DATA_HOME");
+        const std::string keptHome = home ? home : "";
+        setenv("XDG_DATA_HOME", (dir / "race-data").c_str(), 1);
+        const int raceStatus = RunGame(common + "--frames " + std::to_string(finish + 200) + " --input " + (dir / "keys.txt").string() +
+                      " --trace " + (dir / "race.jsonl").string() + " --audio-out " + (dir / "race.wav").string());
+        if (home) setenv("XDG_DATA_HOME", keptHome.c_str(), 1);
+        else unsetenv("XDG_DATA_HOME");
+        ASSERT_EQ(raceStatus, 0);
         trace = ReadTrace(dir / "race.jsonl");
     }
     static void TearDownTestSuite() { fs::remove_all(dir); }
@@ -167,4 +214,92 @@ TEST_F(EndToEnd, SameSeedKeysAndClockGiveTheSameTrace) {
                   (dir / "start.txt").string() + " --trace " + (dir / "again.jsonl").string()),
               0);
     EXPECT_EQ(firstRace, ReadFile(dir / "again.jsonl"));
+}
+
+// The run's sound as --audio-out wrote it: the silent engine's mix, 16 ms per
+// frame, in step with the trace.
+TEST_F(EndToEnd, TheRaceIsHeardWithoutClippingAndItsSoundChangesNoTrace) {
+    Pcm mix;
+    ASSERT_TRUE(ReadPcm(dir / "race.wav", mix));
+    ASSERT_EQ(mix.rate, 48000);
+    ASSERT_EQ(mix.channels, 2);
+    constexpr size_t kPerFrame = 768;
+    ASSERT_EQ(mix.Frames(), trace.size() * kPerFrame) << "as long as the frames";
+    auto rms = [&](size_t firstFrame, size_t endFrame) {
+        double sum = 0;
+        size_t n = 0;
+        for (size_t i = firstFrame * kPerFrame * 2; i < endFrame * kPerFrame * 2 && i < mix.samples.size(); ++i, ++n)
+            sum += double(mix.samples[i]) * mix.samples[i];
+        return n ? std::sqrt(sum / double(n)) / 32768.0 : 0.0;
+    };
+
+    // Nothing clips, and the loudest moment leaves at least 3 dB.
+    int peak = 0;
+    size_t fullScale = 0;
+    for (int16_t v : mix.samples) {
+        peak = std::max(peak, std::abs(int(v)));
+        fullScale += v >= 32767 || v <= -32767;
+    }
+    EXPECT_EQ(fullScale, 0u);
+    EXPECT_LT(Db(peak / 32768.0), -3.0);
+
+    // The title music on the title screen (started in frame 0, mixed from frame 1).
+    EXPECT_GT(Db(rms(1, 5)), -30.0);
+
+    int engineFrame = 0, musicFrame = 0;
+    for (const json& frame : trace) {
+        if (!engineFrame && PlayedIn(frame, "Data/Sound/Engine/low00.WAV")) engineFrame = frame["frame"];
+        if (!musicFrame && PlayedIn(frame, "Data/Sound/BGM.wav")) musicFrame = frame["frame"];
+    }
+    ASSERT_GT(engineFrame, 5);
+    ASSERT_GT(musicFrame, engineFrame);
+    // The engines from their start on, in every frame of the countdown.
+    for (int f = engineFrame + 1; f < musicFrame; ++f) ASSERT_GT(Db(rms(size_t(f), size_t(f + 1))), -40.0) << f;
+
+    // The race music in the mix: the two seconds after it starts follow the
+    // file (resampled to the mixer's rate), the two seconds before do not.
+    Pcm music;
+    ASSERT_TRUE(ReadPcm(fs::path(VORLAN_BINARY_DIR) / "Data/Sound/BGM.wav", music));
+    ASSERT_EQ(music.channels, 2);
+    const size_t window = 2 * 48000;
+    std::vector<float> reference(window);
+    for (size_t i = 0; i < window; ++i) {
+        const double t = double(i) * music.rate / 48000.0;
+        const size_t j = size_t(t);
+        const float w = float(t - double(j));
+        auto mono = [&](size_t k) { return 0.5f * (music.At(k, 0) + music.At(k, 1)); };
+        reference[i] = mono(j) * (1 - w) + mono(j + 1) * w;
+    }
+    auto likeness = [&](size_t start) {
+        double best = 0;
+        for (int lag = -48; lag <= 48; lag += 4) {
+            double dot = 0, mm = 0, rr = 0;
+            for (size_t i = 0; i < window; ++i) {
+                const size_t k = size_t(long(start) + lag) + i;
+                const double m = 0.5 * (mix.At(k, 0) + mix.At(k, 1));
+                dot += m * reference[i];
+                mm += m * m;
+                rr += double(reference[i]) * reference[i];
+            }
+            best = std::max(best, dot / std::sqrt(mm * rr + 1e-30));
+        }
+        return best;
+    };
+    const size_t musicStart = size_t(musicFrame + 1) * kPerFrame;
+    EXPECT_GT(likeness(musicStart), 0.2) << "race music heard";
+    EXPECT_LT(likeness(musicStart - window - 100), 0.1) << "nothing like it before it starts";
+
+    // Writing the sound changes no trace field: the first run wrote none, and
+    // up to the Enter on the result screen the two runs' keys agree.
+    std::ifstream first(dir / "first.jsonl"), race(dir / "race.jsonl");
+    std::string a, b;
+    for (int f = 0; f < finish + 60; ++f) {
+        ASSERT_TRUE(std::getline(first, a) && std::getline(race, b)) << f;
+        ASSERT_EQ(a, b) << f;
+    }
+
+    // The race's levels, for the record.
+    const size_t finishFrame = size_t(finish);
+    std::printf("race mix, frames %d-%zu: peak %.1f dBFS, RMS %.1f dBFS\n", musicFrame, finishFrame, Db(peak / 32768.0),
+                Db(rms(size_t(musicFrame), finishFrame)));
 }

@@ -69,4 +69,39 @@ TEST_F(CameraTest, TheEyeKeepsTheHeadingOfNineFramesAgo) {
     }
 }
 
+TEST_F(CameraTest, HoldingTheViewWhilePausedChangesNothingButShowsIt) {
+    ChaseCamera& camera = *game->camera;
+    AxConstantBuffer<cbCamera>& cb = AxShaderManager::GetInstance().cb7Camera;
+    const Vector3 bike(3.0f, 0.2f, 4.0f);
+    Place(*game->player, bike, 30.0f);
+    // Paused before the first frame: the view the first frame would show, and
+    // the history still untouched.
+    camera.HoldView(game->player->headingWorld);
+    ExpectNear(cb.data.g_CamPos, bike + Vector3(0.0f, 1.5f, 3.0f));
+    EXPECT_EQ(camera.up, Vector3());
+    for (const Matrix& m : camera.history) EXPECT_EQ(m, Matrix());
+
+    // In a bend: the bike turns while the game stands; holding keeps the eye
+    // on the old heading and every member as it was, and the renderer gets
+    // the held view back even after someone else wrote the constants.
+    for (int f = 0; f < 5; ++f) {
+        Place(*game->player, bike, 30.0f + 3.0f * f);
+        camera.SetFromTarget(game->player->headingWorld);
+    }
+    const Vector3 eye = camera.eye, target = camera.target;
+    const Matrix view = camera.view;
+    Matrix history[10];
+    std::copy(std::begin(camera.history), std::end(camera.history), std::begin(history));
+    cb.data.g_mV = Matrix();
+    cb.data.g_CamPos = Vector3();
+    Place(*game->player, bike + Vector3(1.0f, 0.0f, 1.0f), 90.0f);
+    for (int f = 0; f < 12; ++f) camera.HoldView(game->player->headingWorld);
+    EXPECT_EQ(camera.eye, eye);
+    EXPECT_EQ(camera.target, target);
+    EXPECT_EQ(camera.view, view);
+    for (int k = 0; k < 10; ++k) EXPECT_EQ(camera.history[k], history[k]) << k;
+    EXPECT_EQ(cb.data.g_mV, view);
+    ExpectNear(cb.data.g_CamPos, eye);
+}
+
 }  // namespace

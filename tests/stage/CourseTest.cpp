@@ -5,7 +5,10 @@
 #include "stage/ChaseCamera.h"
 #include "stage/Course.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -93,7 +96,9 @@ TEST_F(CourseTest, SandCapsSpeedAndTheDirtSoundStartsThenFadesOnTheRoad) {
     EXPECT_EQ(Plays("dart.wav", 0), 1);
     EXPECT_FLOAT_EQ(course.dirtVolumes[0], 1.0f);
 
-    // A finished player no longer hears it, whoever is on the sand.
+    // After the player's finish the player's own sand is silent, but a
+    // computer bike's plays positionally at full volume: Play3D sets 1.0
+    // over the 0 given just before it.
     Place(*game->player, kRoad, 0.0f, 0.2f);
     Step();
     game->player->lap = 4;
@@ -105,6 +110,24 @@ TEST_F(CourseTest, SandCapsSpeedAndTheDirtSoundStartsThenFadesOnTheRoad) {
     EXPECT_EQ(course.dirtVolumes[0], 0.0f);
     EXPECT_EQ(course.dirtVolumes[1], 0.0f);
     EXPECT_EQ(course.dirtInstances[0]->GetVolume(), 0.0f);
+    EXPECT_EQ(course.dirtInstances[1]->GetVolume(), 1.0f);
+    EXPECT_EQ(course.dirtInstances[1]->GetState(), AxSoundInstance::State::Playing);
+    // The mix carries the computer bike's sand, heard from the player's bike
+    // five units away: 20 ms of it, well above silence.
+    AxAudioManager::GetInstance().listener.Position = game->player->position;
+    AxAudioManager::GetInstance().ApplyListener();
+    std::vector<float> mix(48 * 20 * 2);
+    ASSERT_TRUE(AxAudioManager::GetInstance().RenderSamples(mix.data(), 48 * 20));
+    float peak = 0;
+    for (float v : mix) peak = std::max(peak, std::fabs(v));
+    EXPECT_GT(peak, 0.02f);
+    AxAudioManager::GetInstance().listener = AxAudioListener{};
+    for (int f = 0; f < 5; ++f) Step();
+    EXPECT_EQ(course.dirtInstances[1]->GetVolume(), 1.0f) << "stays at full volume while on the sand";
+    // Off the sand: the fade starts from its 0, so it falls silent at once.
+    Place(*game->enemies[0], kRoad + Vector3(-2, 0, 0), 0.0f, 0.2f);
+    Step();
+    EXPECT_EQ(course.dirtInstances[1]->GetVolume(), 0.0f);
 }
 
 TEST_F(CourseTest, StandingOnSandOnlyAComputerBikeRaisesACloudAndItsSound) {

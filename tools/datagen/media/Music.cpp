@@ -16,6 +16,9 @@ namespace {
 
 namespace fs = std::filesystem;
 constexpr int kRate = 32000;
+// Largest 100 ms RMS of the race music: under the player's engine alone,
+// well under the engines and effects when the bikes are close.
+constexpr float kRaceMusicLoudness = 0.075f;
 
 struct Bus {
     size_t n;
@@ -233,9 +236,11 @@ Sound Finish(Song& song, float reverbLevel, float room) {
         s.samples[i * 2] = b.left[i] + reverbLevel * wetL[i];
         s.samples[i * 2 + 1] = b.right[i] + reverbLevel * wetR[i];
     }
+    RemoveOffset(s);
     for (float v : s.samples) peak = std::max(peak, std::fabs(v));
     if (peak > 0)
         for (float& v : s.samples) v = std::tanh(1.3f * v / peak) / std::tanh(1.3f);
+    RemoveOffset(s);  // the limiter bends an uneven wave off centre again
     return s;
 }
 
@@ -333,9 +338,13 @@ bool GenerateMusic(const GenContext& ctx) {
     fs::create_directories(dir, ec);
     if (ec) return false;
     Sound race = RaceTheme(), title = TitleTheme();
+    // The race music plays at full volume under three engines and the
+    // effects, so it sits well below them; the title music is played at 0.2
+    // on its own and takes all the room the file has.
+    Master(race, 1.0f, kRaceMusicLoudness);
+    Master(title, 1.0f, 1.0f);
     bool ok = true;
     for (auto& [name, sound] : {std::pair<const char*, Sound*>{"BGM.wav", &race}, {"Title.WAV", &title}}) {
-        Master(*sound, 1.0f, 1.0f);  // as loud as the ceiling allows
         if (!WriteWav((dir / name).string(), *sound)) {
             std::fprintf(stderr, "media: cannot write %s\n", name);
             ok = false;

@@ -3,6 +3,7 @@
 #include "Generator.h"
 #include "media/Synth.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -14,8 +15,27 @@ namespace fs = std::filesystem;
 constexpr int kRate = 22050;
 constexpr float kDt = 1.0f / kRate;
 
-// Effective loudness every effect is mastered to at its loudest instance volume.
-constexpr float kTarget = 0.2f;
+// How loud a sound is mastered, at its loudest instance volume: the loudness
+// it approaches (largest 100 ms RMS) and the peak it may reach in the mix.
+// Several sounds play at once under the music, so a single one keeps well
+// clear of full scale; the beds that run all race (engines, dirt) sit lower.
+struct Level {
+    float target;
+    float mixPeak;
+    bool loop;  // centred on zero, so the join stays clean and no headroom is lost
+};
+constexpr Level kEffect{0.14f, 0.42f, false};
+constexpr Level kBed{0.07f, 0.2f, true};
+// The player's own engine is the one bed heard all race long, at any distance.
+constexpr Level kOwnEngine{0.12f, 0.3f, true};
+constexpr float kEngineDrive = 2.5f;
+// Sounds that come in crowds: bikes riding together cross a dash panel
+// together, and all eight boxes land within a few frames of each other,
+// every one at full volume.
+constexpr Level kCrowd{0.1f, 0.25f, false};
+constexpr Level kBoxCrowd{0.06f, 0.12f, false};
+// No file clips by itself, whatever the volume it is played at.
+constexpr float kFileCeiling = 0.89f;
 
 Sound Render(float seconds, const std::function<float(float)>& fn) {
     Sound s;
@@ -437,14 +457,20 @@ Sound DirtLoop() {
     return s;
 }
 
-bool Save(const fs::path& path, Sound s, float maxVolume, float saturate = 0.0f) {
+bool Save(const fs::path& path, Sound s, float maxVolume, float saturate = 0.0f, Level level = kEffect) {
     if (saturate > 0) {
         const float p = Peak(s);
         if (p > 0)
             for (float& v : s.samples) v /= p;
         Saturate(s, saturate);
     }
-    Master(s, maxVolume, kTarget);
+    if (level.loop) RemoveOffset(s);
+    const float peak = Peak(s), loud = Loudness(s);
+    if (peak > 0 && loud > 0) {
+        const float gain = std::min({level.target / (maxVolume * loud), level.mixPeak / (maxVolume * peak),
+                                     kFileCeiling / peak});
+        for (float& v : s.samples) v *= gain;
+    }
     if (!WriteWav(path.string(), s)) {
         std::fprintf(stderr, "media: cannot write %s\n", path.c_str());
         return false;
@@ -466,24 +492,26 @@ bool GenerateSfx(const GenContext& ctx) {
     const float up[4] = {72, 76, 79, 84}, down[4] = {79, 75, 72, 69};
     ok &= Save(dir / "rankUp.wav", Arpeggio(up, 4, 0.07f, false), 0.2f, 1.8f);
     ok &= Save(dir / "rankDown.wav", Arpeggio(down, 4, 0.09f, true), 0.2f, 1.8f);
-    ok &= Save(dir / "dash.wav", Dash(), 1.0f);
+    ok &= Save(dir / "dash.wav", Dash(), 1.0f, 0.0f, kCrowd);
     ok &= Save(dir / "bikehit.wav", BikeHit(), 1.0f);
     ok &= Save(dir / "excavator.wav", ExcavatorSwing(), 1.0f);
     ok &= Save(dir / "Wall" / "wallhit.wav", WallHit(), 2.0f);
     ok &= Save(dir / "Wall" / "movewall.wav", MoveWall(), 1.0f);
     ok &= Save(dir / "Wall" / "wallswitch.wav", Switch(false, 71), 1.0f);
     ok &= Save(dir / "Box" / "boxhit.wav", BoxHit(), 1.0f);
-    ok &= Save(dir / "Box" / "boxfall.wav", BoxFall(), 1.0f);
+    ok &= Save(dir / "Box" / "boxfall.wav", BoxFall(), 1.0f, 0.0f, kBoxCrowd);
     ok &= Save(dir / "Box" / "boxswitch.wav", Switch(true, 72), 1.0f);
-    ok &= Save(dir / "dart.wav", DirtLoop(), 1.0f);
+    ok &= Save(dir / "dart.wav", DirtLoop(), 1.0f, 0.0f, kBed);
     // Three engines: a single-cylinder thumper for the player, a buzzy twin and a deep,
     // rough triple for the computer bikes.
     const EngineCharacter thumper{34, 1, {110, 420, 1100}, 0.7f, 0.25f, 0.5f, 101};
     const EngineCharacter twin{23, 2, {160, 640, 1600}, 0.5f, 0.18f, 0.35f, 202};
     const EngineCharacter triple{14, 3, {90, 300, 800}, 0.8f, 0.35f, 0.45f, 303};
-    ok &= Save(dir / "Engine" / "low00.WAV", EngineLoop(thumper), 1.0f);
-    ok &= Save(dir / "Engine" / "low01.WAV", EngineLoop(twin), 1.0f);
-    ok &= Save(dir / "Engine" / "low02.WAV", EngineLoop(triple), 1.0f);
+    // The engines play at 0.8 all race, three at once; saturation
+    // rounds off their firing spikes so the drone is loud for its peaks.
+    ok &= Save(dir / "Engine" / "low00.WAV", EngineLoop(thumper), 0.8f, kEngineDrive, kOwnEngine);
+    ok &= Save(dir / "Engine" / "low01.WAV", EngineLoop(twin), 0.8f, kEngineDrive, kBed);
+    ok &= Save(dir / "Engine" / "low02.WAV", EngineLoop(triple), 0.8f, kEngineDrive, kBed);
     return ok;
 }
 

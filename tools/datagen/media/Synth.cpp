@@ -75,6 +75,17 @@ bool WriteWav(const std::string& path, const Sound& s) {
     return std::fclose(f) == 0 && ok;
 }
 
+void RemoveOffset(Sound& s) {
+    const size_t frames = s.frames();
+    if (!frames) return;
+    for (int c = 0; c < s.channels; ++c) {
+        double sum = 0;
+        for (size_t i = 0; i < frames; ++i) sum += s.samples[i * s.channels + c];
+        const float mean = float(sum / double(frames));
+        for (size_t i = 0; i < frames; ++i) s.samples[i * s.channels + c] -= mean;
+    }
+}
+
 float Peak(const Sound& s) {
     float p = 0;
     for (float v : s.samples) p = std::max(p, std::fabs(v));

@@ -158,6 +158,10 @@ struct Sound {
 
 bool WriteWav(const std::string& path, const Sound& sound);
 
+// Takes each channel's mean out: an offset wastes headroom and clicks where a
+// loop starts and stops. A loop loses it this way without a seam.
+void RemoveOffset(Sound& s);
+
 // Peak of |sample| and loudness as the largest RMS over 100 ms windows.
 float Peak(const Sound& s);
 float Loudness(const Sound& s);
