@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -145,6 +146,11 @@ float AxAudioManager::CategoryVolume(AxSoundCategory category) const { return Ax
 
 bool AxAudioManager::Init() {
     Release();
+    // Headless runs mix silently and need no sound server: without probing
+    // one, a run touches nothing of the machine's sound set-up (PulseAudio's
+    // client, for one, makes a randomly named folder and draws from rand()
+    // before the game seeds it). A driver list the user set still holds.
+    if (IsHeadless()) setenv("ALSOFT_DRIVERS", "null", 0);
     auto engine = std::make_unique<Engine>();
     if (IsHeadless() || !engine->OpenDefault()) {
         engine = std::make_unique<Engine>();
