@@ -189,6 +189,13 @@ int App::Run() {
         if (game->settings.fullscreen && !options.fullscreen) window.SetFullscreen(true);
         game->setFullscreen = [this](bool on) { window.SetFullscreen(on); };
         if (options.noGhost) game->records->SetGhostShown(false);
+        // A replay races at the difficulty it was recorded at, whatever the settings say now.
+        if (replaying) {
+            for (Difficulty d : {Difficulty::Easy, Difficulty::Normal, Difficulty::Hard})
+                if (replay.header.difficulty == Settings::DifficultyName(d)) game->settings.difficulty = d;
+            game->ApplySettings();
+        }
+        recorder.header.difficulty = Settings::DifficultyName(game->settings.difficulty);
         if (options.renderScale) AxDirect3D::GetInstance().SetRenderScale(*options.renderScale);
         scene = game;
     }

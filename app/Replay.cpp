@@ -39,9 +39,10 @@ bool ReplayRecorder::Open(const std::string& path) {
 void ReplayRecorder::WriteStep() {
     if (!file) return;
     if (!headerWritten) {
-        std::fprintf(file, "%s %d\nseed %u %s\nfixed-clock %d\nautopilot %d\nframes %lld\n", kMagic,
+        std::fprintf(file, "%s %d\nseed %u %s\nfixed-clock %d\nautopilot %d\nframes %lld\ndifficulty %s\n", kMagic,
                      ReplayHeader::kVersion, header.seed, header.seedGiven ? "given" : "clock",
-                     header.fixedClock ? 1 : 0, header.autopilot ? 1 : 0, header.frames);
+                     header.fixedClock ? 1 : 0, header.autopilot ? 1 : 0, header.frames,
+                     header.difficulty.c_str());
         headerWritten = true;
     }
     std::fprintf(file, "s %u %u %zu", current.keys, current.flags, current.readings.size());
@@ -118,6 +119,7 @@ bool Replay::Parse(const std::string& text, std::string& error) {
         (words >> rest))
         return fail("expected 'frames N'");
 
+    bool sawDifficulty = false;
     while (std::getline(lines, line)) {
         ++lineNumber;
         words = std::istringstream(line);
@@ -135,6 +137,14 @@ bool Replay::Parse(const std::string& text, std::string& error) {
                 return fail("text after the end line");
             }
             return true;
+        }
+        // Only before the first step; recordings from before settings have none.
+        if (keyword == "difficulty" && steps.empty() && !sawDifficulty) {
+            if (!(words >> a) || (a != "easy" && a != "normal" && a != "hard") || (words >> rest))
+                return fail("expected 'difficulty easy|normal|hard'");
+            header.difficulty = a;
+            sawDifficulty = true;
+            continue;
         }
         if (keyword != "s") return fail("expected a step 's KEYS FLAGS COUNT MS...' or 'end STEPS'");
         ReplayStep s;

@@ -11,6 +11,9 @@
 //   fixed-clock 0|1            --fixed-clock was on
 //   autopilot 0|1              --autopilot was on
 //   frames N                   --frames of the run, -1 for none
+//   difficulty easy|normal|hard the computer bikes' difficulty when the run
+//                              began (from the player's settings); absent in
+//                              older recordings, which are normal
 //   s KEYS FLAGS COUNT MS...   one line per step: first the start-up, then
 //                              one per frame, in order
 //   end STEPS                  the number of s lines; absent when cut short
@@ -35,6 +38,7 @@ struct ReplayHeader {
     bool fixedClock = false;
     bool autopilot = false;
     long long frames = -1;
+    std::string difficulty = "normal";
 };
 
 struct ReplayStep {

@@ -63,7 +63,7 @@ protected:
 
 TEST_F(ReplayTest, WhatIsRecordedReadsBackTheSame) {
     EXPECT_EQ(text,
-              "vorlan-replay 1\nseed 4242 given\nfixed-clock 0\nautopilot 1\nframes 3\n"
+              "vorlan-replay 1\nseed 4242 given\nfixed-clock 0\nautopilot 1\nframes 3\ndifficulty normal\n"
               "s 0 0 1 7\ns 3 0 2 20 36\ns 32 2 0\ns 0 1 1 4294967295\nend 4\n");
     Replay replay;
     std::string error;
@@ -75,6 +75,12 @@ TEST_F(ReplayTest, WhatIsRecordedReadsBackTheSame) {
     EXPECT_EQ(replay.header.frames, 3);
     ASSERT_EQ(replay.steps.size(), 4u);
     EXPECT_EQ(replay.steps[3].readings, std::vector<uint32_t>{0xFFFFFFFFu});
+    EXPECT_EQ(replay.header.difficulty, "normal");
+    // Recordings made before the difficulty line are normal races.
+    std::string older = text;
+    older.erase(older.find("difficulty normal\n"), 18);
+    ASSERT_TRUE(replay.Parse(older, error)) << error;
+    EXPECT_EQ(replay.header.difficulty, "normal");
 }
 
 TEST_F(ReplayTest, BrokenFilesAreRefused) {
@@ -102,15 +108,17 @@ TEST_F(ReplayTest, BrokenFilesAreRefused) {
     EXPECT_TRUE(Refused(replace("seed 4242", "seed -1"), "line 2"));
     EXPECT_TRUE(Refused(replace("autopilot 1", "autopilot 2"), "line 4"));
     EXPECT_TRUE(Refused(replace("frames 3", "frames -2"), "line 5"));
+    EXPECT_TRUE(Refused(replace("difficulty normal", "difficulty insane"), "line 6"));
+    EXPECT_TRUE(Refused(replace("s 0 0 1 7", "s 0 0 1 7\ndifficulty hard"), "line 8"));
     EXPECT_TRUE(Refused(replace("s 3 0 2 20 36", "s 3 0 2 20"), "fewer clock readings"));
     EXPECT_TRUE(Refused(replace("s 3 0 2 20 36", "s 3 0 2 20 36 52"), "more clock readings"));
-    EXPECT_TRUE(Refused(replace("s 3 0 2 20 36", "s 3 0 2 20 4294967296"), "line 7"));
+    EXPECT_TRUE(Refused(replace("s 3 0 2 20 36", "s 3 0 2 20 4294967296"), "line 8"));
     EXPECT_TRUE(Refused(replace("s 3 0 2", "s 1024 0 2"), "bad step"));
     EXPECT_TRUE(Refused(replace("s 32 2", "s 32 4"), "bad step"));
     EXPECT_TRUE(Refused(replace("s 3 0 2 20 36", "s 3 0 99999999999999 20 36"), "bad step"));
     EXPECT_TRUE(Refused(replace("end 4", "end 5"), "counts 5 steps"));
     EXPECT_TRUE(Refused(text + "s 0 0 0\n", "after the end"));
-    EXPECT_TRUE(Refused(replace("s 32 2 0", "t 32 2 0"), "line 8"));
+    EXPECT_TRUE(Refused(replace("s 32 2 0", "t 32 2 0"), "line 9"));
 
     Replay replay;
     std::string error;

@@ -257,3 +257,25 @@ TEST_F(RunTest, UndrawnFramesLeaveTheRaceAsItIs) {
     EXPECT_NE(run.out.find("\"drawn\":8,"), std::string::npos) << run.out;
     EXPECT_EQ(ReadTrace(dir / "f1.jsonl"), ReadTrace(dir / "f2.jsonl"));
 }
+
+// The difficulty comes from the player's settings, which may differ when the
+// recording is played: the recording carries it, so the race is the same.
+TEST_F(RunTest, AReplayRacesAtTheDifficultyItWasRecordedAt) {
+    std::ofstream(Path("keys.txt")) << "5 5 Enter\n";
+    std::filesystem::create_directories(dir / "hard/vorlan-moto");
+    std::ofstream(dir / "hard/vorlan-moto/settings.ini") << "difficulty = hard\n";
+    Result run = RunGame("--headless --no-render --fixed-clock --autopilot --frames 520 --input " + Path("keys.txt") +
+                             " --record " + Path("run.rec") + " --trace " + Path("t1.jsonl"),
+                         "XDG_CONFIG_HOME=" + Path("hard"));
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(ReadAll(dir / "run.rec").find("\ndifficulty hard\n"), std::string::npos);
+    // Played back with no settings file at all (normal).
+    run = RunGame("--headless --no-render --replay " + Path("run.rec") + " --trace " + Path("t2.jsonl"),
+                  "XDG_CONFIG_HOME=" + Path("none") + " ASAN_OPTIONS=detect_leaks=0:abort_on_error=1");
+    ASSERT_EQ(run.status, 0) << run.out;
+    const auto recorded = ReadTrace(dir / "t1.jsonl");
+    const auto replayed = ReadTrace(dir / "t2.jsonl");
+    ASSERT_EQ(replayed.size(), recorded.size());
+    EXPECT_EQ(recorded.back()["settings"]["difficulty"], "hard");
+    for (size_t i = 0; i < recorded.size(); ++i) ASSERT_EQ(replayed[i], recorded[i]) << "frame " << i;
+}
