@@ -139,3 +139,31 @@ TEST_F(SettingsRun, AFolderThatCannotBeWrittenKeepsTheSettingsForTheRunAndSaysSo
     EXPECT_EQ(Count(Said(), "kept for this run only"), 1) << Said();
     EXPECT_EQ(trace.back()["settings"]["music"], 9);
 }
+
+// The music volume reaches the mix: at 0 the title is silent in the run's
+// captured sound while the engines are still heard in the race; at 10 the
+// title music is there.
+TEST_F(SettingsRun, MusicAtZeroSilencesTheTitleButNotTheEngines) {
+    constexpr size_t kSamplesPerFrame = 768 * 2;  // 16 ms of stereo at 48 kHz
+    auto level = [&](const std::string& wav, size_t firstFrame, size_t lastFrame) {
+        const size_t data = wav.find("data");
+        if (data == std::string::npos) return -1.0;
+        const size_t begin = data + 8 + firstFrame * kSamplesPerFrame * 2;
+        const size_t end = std::min(wav.size(), data + 8 + lastFrame * kSamplesPerFrame * 2);
+        int peak = 0;
+        for (size_t at = begin; at + 1 < end; at += 2)
+            peak = std::max(peak, std::abs(int(int16_t(uint8_t(wav[at]) | uint8_t(wav[at + 1]) << 8))));
+        return peak / 32768.0;
+    };
+    const std::string keys = "100 100 Enter\n";  // the title for 100 frames, then the race
+    for (int music : {0, 10}) {
+        std::ofstream(file) << "music = " << music << "\n";
+        ASSERT_EQ(Run(keys, 600, "--autopilot --audio-out " + (dir / "mix.wav").string()), 0) << Said();
+        const std::string wav = Slurp(dir / "mix.wav");
+        ASSERT_GE(wav.size(), 600 * kSamplesPerFrame * 2);
+        const double title = level(wav, 10, 100), race = level(wav, 300, 600);
+        if (music == 0) EXPECT_EQ(title, 0.0) << "the title music at volume 0";
+        else EXPECT_GT(title, 0.01);
+        EXPECT_GT(race, 0.01) << "engines in the race, music " << music;
+    }
+}
