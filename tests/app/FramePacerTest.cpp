@@ -149,19 +149,8 @@ TEST(FramePacer, OtherModesDrawAsToldAndEveryModeReadsTheClockOnce) {
 
     // A recorded run replays its clock readings one by one: the pacer must
     // take the same number whatever it decides.
-    class CountingClock final : public IPlatform {
-    public:
-        bool IsKeyDown(Key) override { return false; }
-        uint32_t Milliseconds() override {
-            ++reads;
-            return now;
-        }
-        void Sleep(uint32_t ms) override { now += ms; }
-        uint32_t now = 0;
-        int reads = 0;
-    };
     for (FramePacer::Skip mode : {FramePacer::Skip::Never, FramePacer::Skip::Behind, FramePacer::Skip::Always}) {
-        CountingClock counting;
+        FakePlatform counting;
         FramePacer pacer(counting, 60);
         pacer.SetSkip(mode);
         pacer.BeginLoop();

@@ -97,15 +97,7 @@ bool GenerateOptions(const GenContext& ctx) {
     Pip(c, L::kPipOn, Hex(0xFFF4C2), Hex(0xFFB52E));
     Pip(c, L::kPipOff, Hex(0x6A7AA6, 0.85f), Hex(0x46527A, 0.85f));
 
-    const fs::path dir = ctx.dataDir / "Texture";
-    std::error_code ec;
-    fs::create_directories(dir, ec);
-    const fs::path path = dir / "options.png";
-    if (ec || !c.SavePng(path.string())) {
-        std::fprintf(stderr, "media: cannot write %s\n", path.c_str());
-        return false;
-    }
-    return true;
+    return SaveTexture(c, ctx.dataDir, "options.png");
 }
 
 }  // namespace

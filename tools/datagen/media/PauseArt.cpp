@@ -35,15 +35,7 @@ bool GeneratePause(const GenContext& ctx) {
     const int oy = int(std::lround(kHeight / 2.0f - text.bodyBox.cy()));
     DrawStyledText(canvas, text, ox, oy);
 
-    const fs::path dir = ctx.dataDir / "Texture";
-    std::error_code ec;
-    fs::create_directories(dir, ec);
-    const fs::path path = dir / "pause.png";
-    if (ec || !canvas.SavePng(path.string())) {
-        std::fprintf(stderr, "media: cannot write %s\n", path.c_str());
-        return false;
-    }
-    return true;
+    return SaveTexture(canvas, ctx.dataDir, "pause.png");
 }
 
 }  // namespace

@@ -367,4 +367,16 @@ TextStyle LabelStyle() {
     return s;
 }
 
+bool SaveTexture(const Canvas& canvas, const std::filesystem::path& dataDir, const std::string& name) {
+    const std::filesystem::path dir = dataDir / "Texture";
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    const std::filesystem::path path = dir / name;
+    if (ec || !canvas.SavePng(path.string())) {
+        std::fprintf(stderr, "media: cannot write %s\n", path.c_str());
+        return false;
+    }
+    return true;
+}
+
 }  // namespace media

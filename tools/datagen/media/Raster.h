@@ -3,6 +3,7 @@
 // TrueType font, outlines, soft shadows and an RGBA canvas that composites them.
 
 #include <array>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -124,5 +125,9 @@ void DrawStyledText(Canvas& canvas, const StyledText& t, int ox, int oy);
 bool LoadGameFont(Font& font, const char* tool);
 // The look of the race screens' labels: pale cyan to blue with a dark outline.
 TextStyle LabelStyle();
+
+// Writes the canvas as Data/Texture/<name> (folders made as needed); false,
+// after saying so on standard error, when it cannot.
+bool SaveTexture(const Canvas& canvas, const std::filesystem::path& dataDir, const std::string& name);
 
 }  // namespace media

@@ -116,15 +116,7 @@ bool GenerateRecords(const GenContext& ctx) {
         for (int cell = 0; cell < 12; ++cell) cells.push_back(SplitCell(faster, cell));
     canvas.ClipOutside(cells);
 
-    const fs::path dir = ctx.dataDir / "Texture";
-    std::error_code ec;
-    fs::create_directories(dir, ec);
-    const fs::path path = dir / "Records.png";
-    if (ec || !canvas.SavePng(path.string())) {
-        std::fprintf(stderr, "media: cannot write %s\n", path.c_str());
-        return false;
-    }
-    return true;
+    return SaveTexture(canvas, ctx.dataDir, "Records.png");
 }
 
 }  // namespace
