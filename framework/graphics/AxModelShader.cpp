@@ -90,18 +90,31 @@ in vec4 vColor;
 in vec3 vWorldPos;
 out vec4 SV_Target0;
 const float PI = 3.14159265;
+// Without textures the device's white ones would read 1 everywhere.
+#if TEXTURED
+#define SAMPLE(tex) texture(tex, vUV)
+#else
+#define SAMPLE(tex) vec4(1.0)
+#endif
 void main() {
-    vec4 albedo = texture(g_baseTex, vUV) * BaseColor * vColor;
+    vec4 albedo = SAMPLE(g_baseTex) * BaseColor * vColor;
+#if ALPHA_TEST
     if (g_AlphaTestThreshold >= albedo.a) discard;
+#endif
     vec3 toCam = g_CamPos - vWorldPos;
     float dist = length(toCam);
     vec3 color;
-    if (g_LightEnable == 0) {
+#if LIGHTING == 2
+    bool lit = g_LightEnable != 0;
+#else
+    const bool lit = LIGHTING == 1;
+#endif
+    if (!lit) {
         color = albedo.rgb * BaseColor.a;
     } else {
         vec3 V = dist > 0.0 ? toCam / dist : vec3(0.0);
         vec3 N = SafeNormalize(vNormal);
-        vec4 mr = texture(g_mrTex, vUV);
+        vec4 mr = SAMPLE(g_mrTex);
         float metallic = mr.b * Metallic;
         float roughness = mr.g * Roughness;
         vec3 diffuseColor = albedo.rgb * (1.0 - metallic);
@@ -126,7 +139,7 @@ void main() {
             }
         }
         vec3 ambient = albedo.rgb * g_AmbientLight;
-        vec3 emissive = texture(g_emissiveTex, vUV).rgb * Emissive;
+        vec3 emissive = SAMPLE(g_emissiveTex).rgb * Emissive;
         color = (diffuse + specular + ambient + emissive) * BaseColor.a;
     }
     if (g_DistanceFogEnable != 0) {
@@ -148,10 +161,19 @@ bool AxModelShader::Init() {
     };
     const std::string common = std::string(kObjectBlock) + kAxCameraBlockGlsl + kMaterialBlock;
     const std::string vs = common + kVertexMain;
-    const std::string fs = common + kAxLightBlockGlsl + kPixelMain;
-    if (!program.Build(vs.c_str(), fs.c_str(), inputLayout,
-                       {{"cbObject", 0}, {"cbMaterial", 1}, {"cbCamera", 7}, {"cbLight", 8}},
-                       {{"g_baseTex", 0}, {"g_emissiveTex", 1}, {"g_mrTex", 2}})) {
+    // lighting: 0 off, 1 on, 2 as g_LightEnable says.
+    auto build = [&](AxShaderProgram& target, int lighting, bool alphaTest, bool textured) {
+        const std::string fs = "#define LIGHTING " + std::to_string(lighting) + "\n#define ALPHA_TEST " +
+                               (alphaTest ? "1" : "0") + "\n#define TEXTURED " + (textured ? "1" : "0") + "\n" +
+                               common + kAxLightBlockGlsl + kPixelMain;
+        return target.Build(vs.c_str(), fs.c_str(), inputLayout,
+                            {{"cbObject", 0}, {"cbMaterial", 1}, {"cbCamera", 7}, {"cbLight", 8}},
+                            {{"g_baseTex", 0}, {"g_emissiveTex", 1}, {"g_mrTex", 2}});
+    };
+    bool built = build(program, 2, true, true);
+    for (int v = 0; v < kVariants; ++v)
+        built = built && build(variants[v], (v & kLit) ? 1 : 0, (v & kAlphaTest) != 0, (v & kTextured) != 0);
+    if (!built) {
         Release();
         return false;
     }
@@ -164,6 +186,7 @@ bool AxModelShader::Init() {
 
 void AxModelShader::Release() {
     program.Release();
+    for (AxShaderProgram& variant : variants) variant.Release();
     cb0.Release();
     cb1.Release();
 }
@@ -176,9 +199,17 @@ void AxModelShader::SetToDevice() {
     device.SetConstantBuffer(1, &cb1.buffer);
 }
 
+namespace {
+// Unset and white textures both read 1 everywhere.
+bool IsWhite(const AxTexture* texture) {
+    return !texture || texture == AxDirect3D::GetInstance().whiteTex.get();
+}
+}  // namespace
+
 void AxModelShader::DrawModel(const AxModel* model, const std::vector<Matrix>* nodeTransforms) {
     if (!model || model->nodes.empty()) return;
     AxDirect3D& device = AxDirect3D::GetInstance();
+    const int lit = cb0.data.g_LightEnable != 0 ? kLit : 0;
     for (size_t i = 0; i < model->nodes.size(); ++i) {
         const AxModelNode& node = model->nodes[i];
         if (!node.mesh) continue;
@@ -191,8 +222,12 @@ void AxModelShader::DrawModel(const AxModel* model, const std::vector<Matrix>* n
         for (size_t j = 0; j < node.mesh->subsets.size(); ++j) {
             const AxMeshSubset& subset = node.mesh->subsets[j];
             if (subset.faceCount == 0) continue;
-            // Without a material of its own the subset keeps the previous one's.
-            if (subset.materialNo == -1) device.SetBlendEnabled(true);
+            // Without a material of its own the subset keeps the previous one's
+            // (textures included), blended and alpha tested.
+            if (subset.materialNo == -1) {
+                device.SetBlendEnabled(true);
+                device.SetProgram(variants[lit | kAlphaTest | kTextured].program);
+            }
             if (subset.materialNo != -1) {
                 // A material number the model does not have would read past its list.
                 if (subset.materialNo < 0 || static_cast<size_t>(subset.materialNo) >= model->materials.size())
@@ -210,9 +245,15 @@ void AxModelShader::DrawModel(const AxModel* model, const std::vector<Matrix>* n
                 device.SetShaderResource(2, m.metallicRoughnessTex ? m.metallicRoughnessTex->srv : nullptr);
                 // Alpha 1 everywhere (texture, factor with the tint, and vertex
                 // colours): the pixels come out the same unblended, and cost less.
-                const bool opaque = cb1.data.BaseColor.w == 1.0f && m.baseColorTex && m.baseColorTex->opaque &&
+                const bool opaque = cb1.data.BaseColor.w == 1.0f && (!m.baseColorTex || m.baseColorTex->opaque) &&
                                     node.mesh->opaqueColors;
                 device.SetBlendEnabled(!opaque);
+                // Alpha 1 never falls to a threshold below 1: no discard, so the
+                // depth test can run before the shading.
+                const bool alphaTest = !opaque || cb0.data.g_AlphaTestThreshold >= 1.0f;
+                const bool textured = !IsWhite(m.baseColorTex.get()) || !IsWhite(m.emissiveTex.get()) ||
+                                      !IsWhite(m.metallicRoughnessTex.get());
+                device.SetProgram(variants[lit | (alphaTest ? kAlphaTest : 0) | (textured ? kTextured : 0)].program);
             }
             node.mesh->DrawSubset(static_cast<int>(j));
         }

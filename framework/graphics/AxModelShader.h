@@ -41,7 +41,15 @@ public:
     // nodeTransforms, when given, replaces the transforms of the first nodes.
     void DrawModel(const AxModel* model, const std::vector<Matrix>* nodeTransforms = nullptr);
 
+    // Lighting as g_LightEnable says, alpha test on, textures sampled: the
+    // program SetToDevice binds.
     AxShaderProgram program;
+    // The same with each switch fixed when built, chosen per subset by
+    // DrawModel: a software rasteriser pays for both sides of a branch, a
+    // program that may discard shades pixels before it can trust the depth
+    // test, and an untextured material need not sample white textures.
+    enum { kLit = 1, kAlphaTest = 2, kTextured = 4, kVariants = 8 };
+    AxShaderProgram variants[kVariants];
     AxInputLayout inputLayout;
     Matrix worldMatrix;
     // Multiplies every material's base colour (alpha included): a see-through

@@ -354,3 +354,49 @@ TEST_F(ShaderTest, SeeThroughSurfacesBlendAndOpaqueOnesLookTheSameUnblended) {
     EXPECT_TRUE(Near(Pixel(26, 32), 128, 0, 127, 2)) << Pixel(26, 32);
     EXPECT_TRUE(device.IsBlendEnabled());
 }
+
+// DrawModel picks a program with lighting, alpha test and texturing fixed for
+// each subset; redrawing the same subset with the general program, whose
+// switches are read at run time, must give the same pixels.
+TEST_F(ShaderTest, FixedProgramsDrawWhatTheGeneralOneDraws) {
+    AxShaderManager& s = AxShaderManager::GetInstance();
+    AxDirect3D& device = AxDirect3D::GetInstance();
+    s.cb8Light.data.g_DL_Dir = Vector3(0.3f, -0.2f, 1).Normalized();
+    s.cb8Light.data.g_AmbientLight = {0.2f, 0.2f, 0.2f};
+    s.cb8Light.dirty = true;
+    const uint8_t texel[4] = {200, 180, 90, 255};
+    AxSubresourceData data;
+    data.pSysMem = texel;
+    data.SysMemPitch = 4;
+    auto ochre = std::make_shared<AxTexture>();
+    ASSERT_TRUE(ochre->Create(1, 1, AxFormat::R8G8B8A8_UNORM, 1, &data));
+    struct Case {
+        const char* name;
+        int lightEnable;
+        float alpha;
+        bool textured;
+    };
+    for (const Case& c : {Case{"lit, untextured", 1, 1.0f, false}, Case{"lit, textured", 1, 1.0f, true},
+                          Case{"unlit", 0, 1.0f, true}, Case{"see-through", 1, 0.5f, false}}) {
+        SCOPED_TRACE(c.name);
+        s.modelShader.cb0.data.g_LightEnable = c.lightEnable;
+        auto quad = Quad(-1, -1, 1, 1, 0, 0.9f, 0.5f, 0.3f, c.alpha);
+        AxMaterial& m = quad->materials[0];
+        m.metallic = 0.4f;
+        m.roughness = 0.3f;
+        m.emissive[0] = 0.1f;
+        if (c.textured) m.baseColorTex = m.emissiveTex = m.metallicRoughnessTex = ochre;
+        device.ClearBackBuffer(0, 0, 1, 1);
+        device.ClearDepthStencil(1, 0);
+        Draw(*quad);
+        const Rgba fixed = Pixel(32, 32);
+        // Constants and textures are still bound: draw the subset again alone.
+        device.ClearBackBuffer(0, 0, 1, 1);
+        device.ClearDepthStencil(1, 0);
+        device.SetProgram(s.modelShader.program.program);
+        quad->nodes[0].mesh->SetToDevice();
+        quad->nodes[0].mesh->DrawSubset(0);
+        EXPECT_TRUE(Near(Pixel(32, 32), fixed.r, fixed.g, fixed.b, 1)) << Pixel(32, 32) << " vs " << fixed;
+        EXPECT_GT(int(fixed.r) + fixed.g, 40);  // something was drawn
+    }
+}
