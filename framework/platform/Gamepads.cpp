@@ -3,12 +3,15 @@
 #include <SDL2/SDL.h>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace Gamepads {
 namespace {
 bool g_open = false;
 std::vector<SDL_GameController*> g_pads;
+// Buttons pressed since the last poll, by pad: a tap between two frames.
+std::vector<std::pair<SDL_JoystickID, int>> g_tapped;
 
 void Add(int deviceIndex) {
     if (!SDL_IsGameController(deviceIndex)) return;
@@ -31,7 +34,9 @@ void Remove(SDL_JoystickID id) {
 }
 
 bool Button(SDL_GameController* pad, SDL_GameControllerButton button) {
-    return SDL_GameControllerGetButton(pad, button) != 0;
+    if (SDL_GameControllerGetButton(pad, button) != 0) return true;
+    const std::pair<SDL_JoystickID, int> tap{SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(pad)), int(button)};
+    return std::find(g_tapped.begin(), g_tapped.end(), tap) != g_tapped.end();
 }
 int Axis(SDL_GameController* pad, SDL_GameControllerAxis axis) { return SDL_GameControllerGetAxis(pad, axis); }
 
@@ -80,6 +85,12 @@ void HandleEvent(const SDL_Event& event) {
     if (!g_open) return;
     if (event.type == SDL_CONTROLLERDEVICEADDED) Add(event.cdevice.which);
     else if (event.type == SDL_CONTROLLERDEVICEREMOVED) Remove(event.cdevice.which);
+}
+
+void BeginPoll() { g_tapped.clear(); }
+
+void NoteButtonDown(int instanceId, int button) {
+    if (g_open && g_tapped.size() < 64) g_tapped.emplace_back(SDL_JoystickID(instanceId), button);
 }
 
 void Update() {

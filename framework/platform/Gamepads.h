@@ -17,6 +17,11 @@ bool IsOpen();
 void HandleEvent(const SDL_Event& event);
 // Brings the pads' state up to this moment; the event pump calls it.
 void Update();
+// As the keyboard's latch: the event pump forgets the previous frame's
+// presses, then notes each button-down event; such a button reads as held
+// for the next frame even if it is already up again.
+void BeginPoll();
+void NoteButtonDown(int instanceId, int button);
 int Count();
 // Whether any pad holds the control that stands for key.
 bool IsDown(Key key);

@@ -70,6 +70,7 @@ Events PumpEvents() {
     Events events;
     Gamepads::Update();
     KeyLatch::BeginPoll();
+    Gamepads::BeginPoll();
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         switch (event.type) {
@@ -88,6 +89,7 @@ Events PumpEvents() {
                     ToggleFullscreen(event.key.windowID);
                 break;
             }
+            case SDL_CONTROLLERBUTTONDOWN: Gamepads::NoteButtonDown(event.cbutton.which, event.cbutton.button); break;
             case SDL_CONTROLLERDEVICEADDED:
             case SDL_CONTROLLERDEVICEREMOVED: Gamepads::HandleEvent(event); break;
             default: break;
