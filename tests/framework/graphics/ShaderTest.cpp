@@ -50,6 +50,16 @@ std::unique_ptr<AxModel> Quad(float x0, float y0, float x1, float y1, float z, f
     return model;
 }
 
+// A one-texel texture of the given colour; null when it cannot be made.
+std::shared_ptr<AxTexture> OneTexel(uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
+    const uint8_t texel[4] = {r, g, b, a};
+    AxSubresourceData data;
+    data.pSysMem = texel;
+    data.SysMemPitch = 4;
+    auto texture = std::make_shared<AxTexture>();
+    return texture->Create(1, 1, AxFormat::R8G8B8A8_UNORM, 1, &data) ? texture : nullptr;
+}
+
 class ShaderTest : public GraphicsTest {
 public:
     void SetUp() override {
@@ -324,12 +334,8 @@ TEST_F(ShaderTest, SeeThroughSurfacesBlendAndOpaqueOnesLookTheSameUnblended) {
     EXPECT_EQ(solid.a, 255);
 
     // Half alpha in the texture: blended over the blue.
-    const uint8_t halfRed[4] = {255, 0, 0, 128};
-    AxSubresourceData data;
-    data.pSysMem = halfRed;
-    data.SysMemPitch = 4;
-    auto texture = std::make_shared<AxTexture>();
-    ASSERT_TRUE(texture->Create(1, 1, AxFormat::R8G8B8A8_UNORM, 1, &data));
+    auto texture = OneTexel(255, 0, 0, 128);
+    ASSERT_TRUE(texture);
     auto textured = Quad(0, -1, 1, 1, 0, 1, 1, 1, 1);
     textured->materials[0].baseColorTex = texture;
     Draw(*textured);
@@ -364,12 +370,8 @@ TEST_F(ShaderTest, FixedProgramsDrawWhatTheGeneralOneDraws) {
     s.cb8Light.data.g_DL_Dir = Vector3(0.3f, -0.2f, 1).Normalized();
     s.cb8Light.data.g_AmbientLight = {0.2f, 0.2f, 0.2f};
     s.cb8Light.dirty = true;
-    const uint8_t texel[4] = {200, 180, 90, 255};
-    AxSubresourceData data;
-    data.pSysMem = texel;
-    data.SysMemPitch = 4;
-    auto ochre = std::make_shared<AxTexture>();
-    ASSERT_TRUE(ochre->Create(1, 1, AxFormat::R8G8B8A8_UNORM, 1, &data));
+    auto ochre = OneTexel(200, 180, 90, 255);
+    ASSERT_TRUE(ochre);
     struct Case {
         const char* name;
         int lightEnable;
