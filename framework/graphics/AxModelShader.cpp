@@ -90,7 +90,7 @@ in vec4 vColor;
 in vec3 vWorldPos;
 out vec4 SV_Target0;
 const float PI = 3.14159265;
-// Without textures the device's white ones would read 1 everywhere.
+// Materials without textures hold the device's white one, which reads 1.
 #if TEXTURED
 #define SAMPLE(tex) texture(tex, vUV)
 #else
@@ -200,9 +200,9 @@ void AxModelShader::SetToDevice() {
 }
 
 namespace {
-// Unset and white textures both read 1 everywhere.
+// The device's white texture reads 1 everywhere (an unset one reads 0).
 bool IsWhite(const AxTexture* texture) {
-    return !texture || texture == AxDirect3D::GetInstance().whiteTex.get();
+    return texture && texture == AxDirect3D::GetInstance().whiteTex.get();
 }
 }  // namespace
 
@@ -245,7 +245,7 @@ void AxModelShader::DrawModel(const AxModel* model, const std::vector<Matrix>* n
                 device.SetShaderResource(2, m.metallicRoughnessTex ? m.metallicRoughnessTex->srv : nullptr);
                 // Alpha 1 everywhere (texture, factor with the tint, and vertex
                 // colours): the pixels come out the same unblended, and cost less.
-                const bool opaque = cb1.data.BaseColor.w == 1.0f && (!m.baseColorTex || m.baseColorTex->opaque) &&
+                const bool opaque = cb1.data.BaseColor.w == 1.0f && m.baseColorTex && m.baseColorTex->opaque &&
                                     node.mesh->opaqueColors;
                 device.SetBlendEnabled(!opaque);
                 // Alpha 1 never falls to a threshold below 1: no discard, so the
