@@ -2,11 +2,17 @@
 // its runtime folder) in a fresh folder of its own: nothing a test does reaches the real home, and no
 // test sees what another left behind.
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <sys/stat.h>
 #include <filesystem>
 #include <string>
 #include <system_error>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
 
 namespace {
 struct IsolatedHome {
@@ -34,4 +40,15 @@ struct IsolatedHome {
     std::filesystem::path root;
 };
 const IsolatedHome isolatedHome;
+
+#if defined(__SANITIZE_ADDRESS__)
+// Leaks are looked for when the tests are done, not at exit: by then the GL
+// driver has begun tearing down its threads and thread-local blocks, and the
+// leak checker has been seen to crash reading them.
+class LeakCheckWhenDone : public ::testing::Environment {
+public:
+    void TearDown() override { __lsan_do_leak_check(); }
+};
+const auto* const leakCheck = ::testing::AddGlobalTestEnvironment(new LeakCheckWhenDone);
+#endif
 }  // namespace
