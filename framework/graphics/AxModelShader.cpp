@@ -96,6 +96,11 @@ const float PI = 3.14159265;
 #else
 #define SAMPLE(tex) vec4(1.0)
 #endif
+#if SURFACE_MAPS
+#define SAMPLE_MAP(tex) texture(tex, vUV)
+#else
+#define SAMPLE_MAP(tex) vec4(1.0)
+#endif
 void main() {
     vec4 albedo = SAMPLE(g_baseTex) * BaseColor * vColor;
 #if ALPHA_TEST
@@ -114,7 +119,7 @@ void main() {
     } else {
         vec3 V = dist > 0.0 ? toCam / dist : vec3(0.0);
         vec3 N = SafeNormalize(vNormal);
-        vec4 mr = SAMPLE(g_mrTex);
+        vec4 mr = SAMPLE_MAP(g_mrTex);
         float metallic = mr.b * Metallic;
         float roughness = mr.g * Roughness;
         vec3 diffuseColor = albedo.rgb * (1.0 - metallic);
@@ -139,7 +144,7 @@ void main() {
             }
         }
         vec3 ambient = albedo.rgb * g_AmbientLight;
-        vec3 emissive = SAMPLE(g_emissiveTex).rgb * Emissive;
+        vec3 emissive = SAMPLE_MAP(g_emissiveTex).rgb * Emissive;
         color = (diffuse + specular + ambient + emissive) * BaseColor.a;
     }
     if (g_DistanceFogEnable != 0) {
@@ -162,17 +167,19 @@ bool AxModelShader::Init() {
     const std::string common = std::string(kObjectBlock) + kAxCameraBlockGlsl + kMaterialBlock;
     const std::string vs = common + kVertexMain;
     // lighting: 0 off, 1 on, 2 as g_LightEnable says.
-    auto build = [&](AxShaderProgram& target, int lighting, bool alphaTest, bool textured) {
+    auto build = [&](AxShaderProgram& target, int lighting, bool alphaTest, bool textured, bool maps) {
         const std::string fs = "#define LIGHTING " + std::to_string(lighting) + "\n#define ALPHA_TEST " +
-                               (alphaTest ? "1" : "0") + "\n#define TEXTURED " + (textured ? "1" : "0") + "\n" +
-                               common + kAxLightBlockGlsl + kPixelMain;
+                               (alphaTest ? "1" : "0") + "\n#define TEXTURED " + (textured ? "1" : "0") +
+                               "\n#define SURFACE_MAPS " + (maps ? "1" : "0") + "\n" + common + kAxLightBlockGlsl +
+                               kPixelMain;
         return target.Build(vs.c_str(), fs.c_str(), inputLayout,
                             {{"cbObject", 0}, {"cbMaterial", 1}, {"cbCamera", 7}, {"cbLight", 8}},
                             {{"g_baseTex", 0}, {"g_emissiveTex", 1}, {"g_mrTex", 2}});
     };
-    bool built = build(program, 2, true, true);
+    bool built = build(program, 2, true, true, true);
     for (int v = 0; v < kVariants; ++v)
-        built = built && build(variants[v], (v & kLit) ? 1 : 0, (v & kAlphaTest) != 0, (v & kTextured) != 0);
+        built = built && build(variants[v], (v & kLit) ? 1 : 0, (v & kAlphaTest) != 0, (v & kTextured) != 0,
+                               (v & kSurfaceMaps) != 0);
     if (!built) {
         Release();
         return false;
@@ -226,7 +233,7 @@ void AxModelShader::DrawModel(const AxModel* model, const std::vector<Matrix>* n
             // (textures included), blended and alpha tested.
             if (subset.materialNo == -1) {
                 device.SetBlendEnabled(true);
-                device.SetProgram(variants[lit | kAlphaTest | kTextured].program);
+                device.SetProgram(variants[lit | kAlphaTest | kTextured | kSurfaceMaps].program);
             }
             if (subset.materialNo != -1) {
                 // A material number the model does not have would read past its list.
@@ -251,9 +258,11 @@ void AxModelShader::DrawModel(const AxModel* model, const std::vector<Matrix>* n
                 // Alpha 1 never falls to a threshold below 1: no discard, so the
                 // depth test can run before the shading.
                 const bool alphaTest = !opaque || cb0.data.g_AlphaTestThreshold >= 1.0f;
-                const bool textured = !IsWhite(m.baseColorTex.get()) || !IsWhite(m.emissiveTex.get()) ||
-                                      !IsWhite(m.metallicRoughnessTex.get());
-                device.SetProgram(variants[lit | (alphaTest ? kAlphaTest : 0) | (textured ? kTextured : 0)].program);
+                const bool textured = !IsWhite(m.baseColorTex.get());
+                const bool maps = !IsWhite(m.emissiveTex.get()) || !IsWhite(m.metallicRoughnessTex.get());
+                device.SetProgram(variants[lit | (alphaTest ? kAlphaTest : 0) | (textured ? kTextured : 0) |
+                                           (maps ? kSurfaceMaps : 0)]
+                                      .program);
             }
             node.mesh->DrawSubset(static_cast<int>(j));
         }

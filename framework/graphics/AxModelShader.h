@@ -47,8 +47,9 @@ public:
     // The same with each switch fixed when built, chosen per subset by
     // DrawModel: a software rasteriser pays for both sides of a branch, a
     // program that may discard shades pixels before it can trust the depth
-    // test, and an untextured material need not sample white textures.
-    enum { kLit = 1, kAlphaTest = 2, kTextured = 4, kVariants = 8 };
+    // test, and a material need not sample the white textures it lacks (the
+    // base colour map, and the metal/roughness and glow maps apart).
+    enum { kLit = 1, kAlphaTest = 2, kTextured = 4, kSurfaceMaps = 8, kVariants = 16 };
     AxShaderProgram variants[kVariants];
     AxInputLayout inputLayout;
     Matrix worldMatrix;

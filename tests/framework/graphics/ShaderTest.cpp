@@ -371,15 +371,21 @@ TEST_F(ShaderTest, FixedProgramsDrawWhatTheGeneralOneDraws) {
     s.cb8Light.data.g_AmbientLight = {0.2f, 0.2f, 0.2f};
     s.cb8Light.dirty = true;
     auto ochre = OneTexel(200, 180, 90, 255);
-    ASSERT_TRUE(ochre);
+    // Read as metal/roughness (green, blue) and as glow.
+    auto surface = OneTexel(60, 120, 200, 255);
+    ASSERT_TRUE(ochre && surface);
     struct Case {
         const char* name;
         int lightEnable;
         float alpha;
-        bool textured;
+        bool baseMap;
+        bool surfaceMaps;
     };
-    for (const Case& c : {Case{"lit, untextured", 1, 1.0f, false}, Case{"lit, textured", 1, 1.0f, true},
-                          Case{"unlit", 0, 1.0f, true}, Case{"see-through", 1, 0.5f, false}}) {
+    for (const Case& c : {Case{"lit, untextured", 1, 1.0f, false, false},
+                          Case{"lit, base colour map", 1, 1.0f, true, false},
+                          Case{"lit, metal/roughness and glow maps", 1, 1.0f, false, true},
+                          Case{"lit, every map", 1, 1.0f, true, true}, Case{"unlit", 0, 1.0f, true, true},
+                          Case{"see-through", 1, 0.5f, false, false}}) {
         SCOPED_TRACE(c.name);
         s.modelShader.cb0.data.g_LightEnable = c.lightEnable;
         auto quad = Quad(-1, -1, 1, 1, 0, 0.9f, 0.5f, 0.3f, c.alpha);
@@ -387,7 +393,8 @@ TEST_F(ShaderTest, FixedProgramsDrawWhatTheGeneralOneDraws) {
         m.metallic = 0.4f;
         m.roughness = 0.3f;
         m.emissive[0] = 0.1f;
-        if (c.textured) m.baseColorTex = m.emissiveTex = m.metallicRoughnessTex = ochre;
+        if (c.baseMap) m.baseColorTex = ochre;
+        if (c.surfaceMaps) m.emissiveTex = m.metallicRoughnessTex = surface;
         device.ClearBackBuffer(0, 0, 1, 1);
         device.ClearDepthStencil(1, 0);
         Draw(*quad);
