@@ -1,6 +1,7 @@
 #include "framework/graphics/AxModelShader.h"
 
 #include "framework/graphics/AxModel.h"
+#include "framework/graphics/AxShaderManager.h"
 
 #include <epoxy/gl.h>
 
@@ -147,7 +148,12 @@ void main() {
         vec3 emissive = SAMPLE_MAP(g_emissiveTex).rgb * Emissive;
         color = (diffuse + specular + ambient + emissive) * BaseColor.a;
     }
-    if (g_DistanceFogEnable != 0) {
+#if FOG == 2
+    bool fog = g_DistanceFogEnable != 0;
+#else
+    const bool fog = FOG == 1;
+#endif
+    if (fog) {
         float f = min(exp(-dist * g_DistanceFogDensity), 1.0);
         color = g_DistanceFogColor + f * (color - g_DistanceFogColor);
     }
@@ -166,20 +172,20 @@ bool AxModelShader::Init() {
     };
     const std::string common = std::string(kObjectBlock) + kAxCameraBlockGlsl + kMaterialBlock;
     const std::string vs = common + kVertexMain;
-    // lighting: 0 off, 1 on, 2 as g_LightEnable says.
-    auto build = [&](AxShaderProgram& target, int lighting, bool alphaTest, bool textured, bool maps) {
+    // lighting and fog: 0 off, 1 on, 2 as g_LightEnable and g_DistanceFogEnable say.
+    auto build = [&](AxShaderProgram& target, int lighting, bool alphaTest, bool textured, bool maps, int fog) {
         const std::string fs = "#define LIGHTING " + std::to_string(lighting) + "\n#define ALPHA_TEST " +
                                (alphaTest ? "1" : "0") + "\n#define TEXTURED " + (textured ? "1" : "0") +
-                               "\n#define SURFACE_MAPS " + (maps ? "1" : "0") + "\n" + common + kAxLightBlockGlsl +
-                               kPixelMain;
+                               "\n#define SURFACE_MAPS " + (maps ? "1" : "0") + "\n#define FOG " +
+                               std::to_string(fog) + "\n" + common + kAxLightBlockGlsl + kPixelMain;
         return target.Build(vs.c_str(), fs.c_str(), inputLayout,
                             {{"cbObject", 0}, {"cbMaterial", 1}, {"cbCamera", 7}, {"cbLight", 8}},
                             {{"g_baseTex", 0}, {"g_emissiveTex", 1}, {"g_mrTex", 2}});
     };
-    bool built = build(program, 2, true, true, true);
+    bool built = build(program, 2, true, true, true, 2);
     for (int v = 0; v < kVariants; ++v)
         built = built && build(variants[v], (v & kLit) ? 1 : 0, (v & kAlphaTest) != 0, (v & kTextured) != 0,
-                               (v & kSurfaceMaps) != 0);
+                               (v & kSurfaceMaps) != 0, (v & kFog) ? 1 : 0);
     if (!built) {
         Release();
         return false;
@@ -217,6 +223,7 @@ void AxModelShader::DrawModel(const AxModel* model, const std::vector<Matrix>* n
     if (!model || model->nodes.empty()) return;
     AxDirect3D& device = AxDirect3D::GetInstance();
     const int lit = cb0.data.g_LightEnable != 0 ? kLit : 0;
+    const int fog = AxShaderManager::GetInstance().cb7Camera.data.g_DistanceFogEnable != 0 ? kFog : 0;
     for (size_t i = 0; i < model->nodes.size(); ++i) {
         const AxModelNode& node = model->nodes[i];
         if (!node.mesh) continue;
@@ -233,7 +240,7 @@ void AxModelShader::DrawModel(const AxModel* model, const std::vector<Matrix>* n
             // (textures included), blended and alpha tested.
             if (subset.materialNo == -1) {
                 device.SetBlendEnabled(true);
-                device.SetProgram(variants[lit | kAlphaTest | kTextured | kSurfaceMaps].program);
+                device.SetProgram(variants[lit | fog | kAlphaTest | kTextured | kSurfaceMaps].program);
             }
             if (subset.materialNo != -1) {
                 // A material number the model does not have would read past its list.
@@ -260,7 +267,7 @@ void AxModelShader::DrawModel(const AxModel* model, const std::vector<Matrix>* n
                 const bool alphaTest = !opaque || cb0.data.g_AlphaTestThreshold >= 1.0f;
                 const bool textured = !IsWhite(m.baseColorTex.get());
                 const bool maps = !IsWhite(m.emissiveTex.get()) || !IsWhite(m.metallicRoughnessTex.get());
-                device.SetProgram(variants[lit | (alphaTest ? kAlphaTest : 0) | (textured ? kTextured : 0) |
+                device.SetProgram(variants[lit | fog | (alphaTest ? kAlphaTest : 0) | (textured ? kTextured : 0) |
                                            (maps ? kSurfaceMaps : 0)]
                                       .program);
             }

@@ -361,8 +361,8 @@ TEST_F(ShaderTest, SeeThroughSurfacesBlendAndOpaqueOnesLookTheSameUnblended) {
     EXPECT_TRUE(device.IsBlendEnabled());
 }
 
-// DrawModel picks a program with lighting, alpha test and texturing fixed for
-// each subset; redrawing the same subset with the general program, whose
+// DrawModel picks a program with lighting, alpha test, texturing and fog fixed
+// for each subset; redrawing the same subset with the general program, whose
 // switches are read at run time, must give the same pixels.
 TEST_F(ShaderTest, FixedProgramsDrawWhatTheGeneralOneDraws) {
     AxShaderManager& s = AxShaderManager::GetInstance();
@@ -380,14 +380,19 @@ TEST_F(ShaderTest, FixedProgramsDrawWhatTheGeneralOneDraws) {
         float alpha;
         bool baseMap;
         bool surfaceMaps;
+        bool fog = false;
     };
     for (const Case& c : {Case{"lit, untextured", 1, 1.0f, false, false},
                           Case{"lit, base colour map", 1, 1.0f, true, false},
                           Case{"lit, metal/roughness and glow maps", 1, 1.0f, false, true},
                           Case{"lit, every map", 1, 1.0f, true, true}, Case{"unlit", 0, 1.0f, true, true},
-                          Case{"see-through", 1, 0.5f, false, false}}) {
+                          Case{"see-through", 1, 0.5f, false, false}, Case{"fogged", 1, 1.0f, true, false, true}}) {
         SCOPED_TRACE(c.name);
         s.modelShader.cb0.data.g_LightEnable = c.lightEnable;
+        s.cb7Camera.data.g_DistanceFogEnable = c.fog ? 1 : 0;
+        s.cb7Camera.data.g_DistanceFogColor = {0.1f, 0.6f, 0.9f};
+        s.cb7Camera.data.g_DistanceFogDensity = 0.5f;
+        s.cb7Camera.dirty = true;
         auto quad = Quad(-1, -1, 1, 1, 0, 0.9f, 0.5f, 0.3f, c.alpha);
         AxMaterial& m = quad->materials[0];
         m.metallic = 0.4f;
