@@ -132,6 +132,7 @@ void main() {
         vec3 diffuse = clamp(dot(N, L), 0.0, 1.0) / PI * g_DL_Color * diffuseColor;
         vec3 H = SafeNormalize(V + L);
         vec3 specular = pow(clamp(dot(N, H), 0.0, 1.0), specPower) * specNorm * g_DL_Color * F0;
+#if POINT_LIGHTS
         int count = min(g_PL_Num, 100);
         for (int i = 0; i < count; ++i) {
             vec3 Lvec = g_PL[i].pos - vWorldPos;
@@ -144,6 +145,7 @@ void main() {
                 specular += pow(clamp(dot(N, Hp), 0.0, 1.0), specPower) * specNorm * atten * g_PL[i].color * F0;
             }
         }
+#endif
         vec3 ambient = albedo.rgb * g_AmbientLight;
         vec3 emissive = SAMPLE_MAP(g_emissiveTex).rgb * Emissive;
         color = (diffuse + specular + ambient + emissive) * BaseColor.a;
@@ -173,19 +175,21 @@ bool AxModelShader::Init() {
     const std::string common = std::string(kObjectBlock) + kAxCameraBlockGlsl + kMaterialBlock;
     const std::string vs = common + kVertexMain;
     // lighting and fog: 0 off, 1 on, 2 as g_LightEnable and g_DistanceFogEnable say.
-    auto build = [&](AxShaderProgram& target, int lighting, bool alphaTest, bool textured, bool maps, int fog) {
+    auto build = [&](AxShaderProgram& target, int lighting, bool alphaTest, bool textured, bool maps, int fog,
+                     bool pointLights) {
         const std::string fs = "#define LIGHTING " + std::to_string(lighting) + "\n#define ALPHA_TEST " +
                                (alphaTest ? "1" : "0") + "\n#define TEXTURED " + (textured ? "1" : "0") +
                                "\n#define SURFACE_MAPS " + (maps ? "1" : "0") + "\n#define FOG " +
-                               std::to_string(fog) + "\n" + common + kAxLightBlockGlsl + kPixelMain;
+                               std::to_string(fog) + "\n#define POINT_LIGHTS " + (pointLights ? "1" : "0") + "\n" +
+                               common + kAxLightBlockGlsl + kPixelMain;
         return target.Build(vs.c_str(), fs.c_str(), inputLayout,
                             {{"cbObject", 0}, {"cbMaterial", 1}, {"cbCamera", 7}, {"cbLight", 8}},
                             {{"g_baseTex", 0}, {"g_emissiveTex", 1}, {"g_mrTex", 2}});
     };
-    bool built = build(program, 2, true, true, true, 2);
+    bool built = build(program, 2, true, true, true, 2, true);
     for (int v = 0; v < kVariants; ++v)
         built = built && build(variants[v], (v & kLit) ? 1 : 0, (v & kAlphaTest) != 0, (v & kTextured) != 0,
-                               (v & kSurfaceMaps) != 0, (v & kFog) ? 1 : 0);
+                               (v & kSurfaceMaps) != 0, (v & kFog) ? 1 : 0, (v & kPointLights) != 0);
     if (!built) {
         Release();
         return false;
@@ -223,7 +227,10 @@ void AxModelShader::DrawModel(const AxModel* model, const std::vector<Matrix>* n
     if (!model || model->nodes.empty()) return;
     AxDirect3D& device = AxDirect3D::GetInstance();
     const int lit = cb0.data.g_LightEnable != 0 ? kLit : 0;
-    const int fog = AxShaderManager::GetInstance().cb7Camera.data.g_DistanceFogEnable != 0 ? kFog : 0;
+    const AxShaderManager& shaders = AxShaderManager::GetInstance();
+    // Scene-wide switches: the fog, and whether any point light shines.
+    const int scene = (shaders.cb7Camera.data.g_DistanceFogEnable != 0 ? kFog : 0) |
+                      (shaders.cb8Light.data.g_PL_Num > 0 ? kPointLights : 0);
     for (size_t i = 0; i < model->nodes.size(); ++i) {
         const AxModelNode& node = model->nodes[i];
         if (!node.mesh) continue;
@@ -240,7 +247,7 @@ void AxModelShader::DrawModel(const AxModel* model, const std::vector<Matrix>* n
             // (textures included), blended and alpha tested.
             if (subset.materialNo == -1) {
                 device.SetBlendEnabled(true);
-                device.SetProgram(variants[lit | fog | kAlphaTest | kTextured | kSurfaceMaps].program);
+                device.SetProgram(variants[lit | scene | kAlphaTest | kTextured | kSurfaceMaps].program);
             }
             if (subset.materialNo != -1) {
                 // A material number the model does not have would read past its list.
@@ -267,7 +274,7 @@ void AxModelShader::DrawModel(const AxModel* model, const std::vector<Matrix>* n
                 const bool alphaTest = !opaque || cb0.data.g_AlphaTestThreshold >= 1.0f;
                 const bool textured = !IsWhite(m.baseColorTex.get());
                 const bool maps = !IsWhite(m.emissiveTex.get()) || !IsWhite(m.metallicRoughnessTex.get());
-                device.SetProgram(variants[lit | fog | (alphaTest ? kAlphaTest : 0) | (textured ? kTextured : 0) |
+                device.SetProgram(variants[lit | scene | (alphaTest ? kAlphaTest : 0) | (textured ? kTextured : 0) |
                                            (maps ? kSurfaceMaps : 0)]
                                       .program);
             }

@@ -41,16 +41,17 @@ public:
     // nodeTransforms, when given, replaces the transforms of the first nodes.
     void DrawModel(const AxModel* model, const std::vector<Matrix>* nodeTransforms = nullptr);
 
-    // Lighting and fog as g_LightEnable and g_DistanceFogEnable say, alpha
-    // test on, textures sampled: the program SetToDevice binds.
+    // Lighting, fog and point lights as g_LightEnable, g_DistanceFogEnable and
+    // g_PL_Num say, alpha test on, textures sampled: the program SetToDevice binds.
     AxShaderProgram program;
     // The same with each switch fixed when built, chosen per subset by
     // DrawModel: a software rasteriser pays for both sides of a branch, a
     // program that may discard shades pixels before it can trust the depth
     // test, and a material need not sample the white textures it lacks (the
     // base colour map, and the metal/roughness and glow maps apart), nor
-    // work out a distance fog that is off.
-    enum { kLit = 1, kAlphaTest = 2, kTextured = 4, kSurfaceMaps = 8, kFog = 16, kVariants = 32 };
+    // work out a distance fog that is off or point lights there are none of
+    // (a loop runs its body once even when it has nothing to do).
+    enum { kLit = 1, kAlphaTest = 2, kTextured = 4, kSurfaceMaps = 8, kFog = 16, kPointLights = 32, kVariants = 64 };
     AxShaderProgram variants[kVariants];
     AxInputLayout inputLayout;
     Matrix worldMatrix;
