@@ -172,25 +172,7 @@ bool AxModelShader::Init() {
         {"NORMAL", 3, GL_FLOAT, false, 20},
         {"COLOR", 4, GL_UNSIGNED_BYTE, true, 32},
     };
-    const std::string common = std::string(kObjectBlock) + kAxCameraBlockGlsl + kMaterialBlock;
-    const std::string vs = common + kVertexMain;
-    // lighting and fog: 0 off, 1 on, 2 as g_LightEnable and g_DistanceFogEnable say.
-    auto build = [&](AxShaderProgram& target, int lighting, bool alphaTest, bool textured, bool maps, int fog,
-                     bool pointLights) {
-        const std::string fs = "#define LIGHTING " + std::to_string(lighting) + "\n#define ALPHA_TEST " +
-                               (alphaTest ? "1" : "0") + "\n#define TEXTURED " + (textured ? "1" : "0") +
-                               "\n#define SURFACE_MAPS " + (maps ? "1" : "0") + "\n#define FOG " +
-                               std::to_string(fog) + "\n#define POINT_LIGHTS " + (pointLights ? "1" : "0") + "\n" +
-                               common + kAxLightBlockGlsl + kPixelMain;
-        return target.Build(vs.c_str(), fs.c_str(), inputLayout,
-                            {{"cbObject", 0}, {"cbMaterial", 1}, {"cbCamera", 7}, {"cbLight", 8}},
-                            {{"g_baseTex", 0}, {"g_emissiveTex", 1}, {"g_mrTex", 2}});
-    };
-    bool built = build(program, 2, true, true, true, 2, true);
-    for (int v = 0; v < kVariants; ++v)
-        built = built && build(variants[v], (v & kLit) ? 1 : 0, (v & kAlphaTest) != 0, (v & kTextured) != 0,
-                               (v & kSurfaceMaps) != 0, (v & kFog) ? 1 : 0, (v & kPointLights) != 0);
-    if (!built) {
+    if (!BuildProgram(program, 2, true, true, true, 2, true)) {
         Release();
         return false;
     }
@@ -201,9 +183,39 @@ bool AxModelShader::Init() {
     return true;
 }
 
+// lighting and fog: 0 off, 1 on, 2 as g_LightEnable and g_DistanceFogEnable say.
+bool AxModelShader::BuildProgram(AxShaderProgram& target, int lighting, bool alphaTest, bool textured, bool maps,
+                                 int fog, bool pointLights) {
+    const std::string common = std::string(kObjectBlock) + kAxCameraBlockGlsl + kMaterialBlock;
+    const std::string vs = common + kVertexMain;
+    const std::string fs = "#define LIGHTING " + std::to_string(lighting) + "\n#define ALPHA_TEST " +
+                           (alphaTest ? "1" : "0") + "\n#define TEXTURED " + (textured ? "1" : "0") +
+                           "\n#define SURFACE_MAPS " + (maps ? "1" : "0") + "\n#define FOG " + std::to_string(fog) +
+                           "\n#define POINT_LIGHTS " + (pointLights ? "1" : "0") + "\n" + common + kAxLightBlockGlsl +
+                           kPixelMain;
+    return target.Build(vs.c_str(), fs.c_str(), inputLayout,
+                        {{"cbObject", 0}, {"cbMaterial", 1}, {"cbCamera", 7}, {"cbLight", 8}},
+                        {{"g_baseTex", 0}, {"g_emissiveTex", 1}, {"g_mrTex", 2}});
+}
+
+unsigned AxModelShader::VariantProgram(int v) {
+    if (v < 0 || v >= kVariants || !program.program) return program.program;
+    // Built when first drawn with: a race uses a handful of the 64, and each
+    // costs the driver memory.
+    if (!variantTried[v]) {
+        variantTried[v] = true;
+        if (!BuildProgram(variants[v], (v & kLit) ? 1 : 0, (v & kAlphaTest) != 0, (v & kTextured) != 0,
+                          (v & kSurfaceMaps) != 0, (v & kFog) ? 1 : 0, (v & kPointLights) != 0))
+            variants[v].Release();
+    }
+    // The general program draws the same, only slower.
+    return variants[v].program ? variants[v].program : program.program;
+}
+
 void AxModelShader::Release() {
     program.Release();
     for (AxShaderProgram& variant : variants) variant.Release();
+    for (bool& tried : variantTried) tried = false;
     cb0.Release();
     cb1.Release();
 }
@@ -247,7 +259,7 @@ void AxModelShader::DrawModel(const AxModel* model, const std::vector<Matrix>* n
             // (textures included), blended and alpha tested.
             if (subset.materialNo == -1) {
                 device.SetBlendEnabled(true);
-                device.SetProgram(variants[lit | scene | kAlphaTest | kTextured | kSurfaceMaps].program);
+                device.SetProgram(VariantProgram(lit | scene | kAlphaTest | kTextured | kSurfaceMaps));
             }
             if (subset.materialNo != -1) {
                 // A material number the model does not have would read past its list.
@@ -274,9 +286,8 @@ void AxModelShader::DrawModel(const AxModel* model, const std::vector<Matrix>* n
                 const bool alphaTest = !opaque || cb0.data.g_AlphaTestThreshold >= 1.0f;
                 const bool textured = !IsWhite(m.baseColorTex.get());
                 const bool maps = !IsWhite(m.emissiveTex.get()) || !IsWhite(m.metallicRoughnessTex.get());
-                device.SetProgram(variants[lit | scene | (alphaTest ? kAlphaTest : 0) | (textured ? kTextured : 0) |
-                                           (maps ? kSurfaceMaps : 0)]
-                                      .program);
+                device.SetProgram(VariantProgram(lit | scene | (alphaTest ? kAlphaTest : 0) |
+                                                 (textured ? kTextured : 0) | (maps ? kSurfaceMaps : 0)));
             }
             node.mesh->DrawSubset(static_cast<int>(j));
         }

@@ -52,7 +52,9 @@ public:
     // work out a distance fog that is off or point lights there are none of
     // (a loop runs its body once even when it has nothing to do).
     enum { kLit = 1, kAlphaTest = 2, kTextured = 4, kSurfaceMaps = 8, kFog = 16, kPointLights = 32, kVariants = 64 };
-    AxShaderProgram variants[kVariants];
+    // The variant's program, built the first time it is asked for; the
+    // general one when it cannot be built.
+    unsigned VariantProgram(int v);
     AxInputLayout inputLayout;
     Matrix worldMatrix;
     // Multiplies every material's base colour (alpha included): a see-through
@@ -60,6 +62,12 @@ public:
     Vector4 tint{1.0f, 1.0f, 1.0f, 1.0f};
     AxConstantBuffer<cbObject> cb0;
     AxConstantBuffer<cbMaterial> cb1;
+
+private:
+    bool BuildProgram(AxShaderProgram& target, int lighting, bool alphaTest, bool textured, bool maps, int fog,
+                      bool pointLights);
+    AxShaderProgram variants[kVariants];
+    bool variantTried[kVariants] = {};
 };
 
 // GLSL declarations of the shared camera and light blocks.
