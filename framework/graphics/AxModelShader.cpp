@@ -6,6 +6,7 @@
 #include <epoxy/gl.h>
 
 #include <string>
+#include <utility>
 
 const char* const kAxCameraBlockGlsl = R"(
 layout(std140, row_major) uniform cbCamera {
@@ -172,7 +173,9 @@ bool AxModelShader::Init() {
         {"NORMAL", 3, GL_FLOAT, false, 20},
         {"COLOR", 4, GL_UNSIGNED_BYTE, true, 32},
     };
-    if (!BuildProgram(program, 2, true, true, true, 2, true)) {
+    // Lighting and fog 2: as g_LightEnable and g_DistanceFogEnable say.
+    if (!BuildProgram(program, "#define LIGHTING 2\n#define ALPHA_TEST 1\n#define TEXTURED 1\n#define SURFACE_MAPS 1\n"
+                               "#define FOG 2\n#define POINT_LIGHTS 1\n")) {
         Release();
         return false;
     }
@@ -183,16 +186,10 @@ bool AxModelShader::Init() {
     return true;
 }
 
-// lighting and fog: 0 off, 1 on, 2 as g_LightEnable and g_DistanceFogEnable say.
-bool AxModelShader::BuildProgram(AxShaderProgram& target, int lighting, bool alphaTest, bool textured, bool maps,
-                                 int fog, bool pointLights) {
+bool AxModelShader::BuildProgram(AxShaderProgram& target, const std::string& defines) {
     const std::string common = std::string(kObjectBlock) + kAxCameraBlockGlsl + kMaterialBlock;
     const std::string vs = common + kVertexMain;
-    const std::string fs = "#define LIGHTING " + std::to_string(lighting) + "\n#define ALPHA_TEST " +
-                           (alphaTest ? "1" : "0") + "\n#define TEXTURED " + (textured ? "1" : "0") +
-                           "\n#define SURFACE_MAPS " + (maps ? "1" : "0") + "\n#define FOG " + std::to_string(fog) +
-                           "\n#define POINT_LIGHTS " + (pointLights ? "1" : "0") + "\n" + common + kAxLightBlockGlsl +
-                           kPixelMain;
+    const std::string fs = defines + common + kAxLightBlockGlsl + kPixelMain;
     return target.Build(vs.c_str(), fs.c_str(), inputLayout,
                         {{"cbObject", 0}, {"cbMaterial", 1}, {"cbCamera", 7}, {"cbLight", 8}},
                         {{"g_baseTex", 0}, {"g_emissiveTex", 1}, {"g_mrTex", 2}});
@@ -204,9 +201,12 @@ unsigned AxModelShader::VariantProgram(int v) {
     // costs the driver memory.
     if (!variantTried[v]) {
         variantTried[v] = true;
-        if (!BuildProgram(variants[v], (v & kLit) ? 1 : 0, (v & kAlphaTest) != 0, (v & kTextured) != 0,
-                          (v & kSurfaceMaps) != 0, (v & kFog) ? 1 : 0, (v & kPointLights) != 0))
-            variants[v].Release();
+        std::string defines;
+        for (const auto& [bit, name] : {std::pair{kLit, "LIGHTING"}, std::pair{kAlphaTest, "ALPHA_TEST"},
+                                        std::pair{kTextured, "TEXTURED"}, std::pair{kSurfaceMaps, "SURFACE_MAPS"},
+                                        std::pair{kFog, "FOG"}, std::pair{kPointLights, "POINT_LIGHTS"}})
+            defines += std::string("#define ") + name + ((v & bit) ? " 1\n" : " 0\n");
+        if (!BuildProgram(variants[v], defines)) variants[v].Release();
     }
     // The general program draws the same, only slower.
     return variants[v].program ? variants[v].program : program.program;

@@ -7,6 +7,7 @@
 #include "framework/graphics/AxShaderProgram.h"
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 class AxModel;
@@ -64,8 +65,8 @@ public:
     AxConstantBuffer<cbMaterial> cb1;
 
 private:
-    bool BuildProgram(AxShaderProgram& target, int lighting, bool alphaTest, bool textured, bool maps, int fog,
-                      bool pointLights);
+    // defines: the pixel program's switches, one #define line each.
+    bool BuildProgram(AxShaderProgram& target, const std::string& defines);
     AxShaderProgram variants[kVariants];
     bool variantTried[kVariants] = {};
 };
