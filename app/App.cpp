@@ -184,7 +184,10 @@ int App::Run() {
         Game* game = new Game;
         game->autopilot = options.autopilot;
         // The command line wins over the settings file for this run.
-        game->rawKeys = options.inputFile.empty() && options.replayFile.empty();
+        // Scripted keys stand for keyboard keys; a replay reads the keyboard
+        // presses its recording kept, when it was made from the keyboard.
+        game->rawKeys = replaying ? replay.header.rawKeys : options.inputFile.empty();
+        recorder.header.rawKeys = game->rawKeys;
         game->LoadSettings(Settings::DefaultPath());
         if (game->settings.fullscreen && !options.fullscreen) window.SetFullscreen(true);
         game->setFullscreen = [this](bool on) { window.SetFullscreen(on); };

@@ -29,6 +29,12 @@ public:
         if (recorder) recorder->NoteReading(ms);
         return ms;
     }
+    int TakeKeyPressed() override {
+        if (replay) return replay->TakePressed();
+        const int code = real.TakeKeyPressed();
+        if (recorder && code > 0) recorder->NotePressed(code);
+        return code;
+    }
     void Sleep(uint32_t ms) override {
         if (!noSleep && !fixedClock) real.Sleep(ms);
     }

@@ -12,6 +12,7 @@ constexpr unsigned kAllFlags = ReplayStep::kClose | ReplayStep::kFocusLost;
 // Far beyond any real file; keeps a corrupt count from asking for gigabytes.
 constexpr unsigned long long kMaxReadingsPerStep = 1u << 20;
 constexpr std::streamoff kMaxFileBytes = std::streamoff(1) << 30;
+constexpr int kMaxScancode = 511;  // SDL's scancodes are below 512
 
 template <typename T>
 bool ParseNumber(const std::string& word, T& value) {
@@ -39,14 +40,15 @@ bool ReplayRecorder::Open(const std::string& path) {
 void ReplayRecorder::WriteStep() {
     if (!file) return;
     if (!headerWritten) {
-        std::fprintf(file, "%s %d\nseed %u %s\nfixed-clock %d\nautopilot %d\nframes %lld\ndifficulty %s\n", kMagic,
-                     ReplayHeader::kVersion, header.seed, header.seedGiven ? "given" : "clock",
+        std::fprintf(file, "%s %d\nseed %u %s\nfixed-clock %d\nautopilot %d\nframes %lld\ndifficulty %s\nraw-keys %d\n",
+                     kMagic, ReplayHeader::kVersion, header.seed, header.seedGiven ? "given" : "clock",
                      header.fixedClock ? 1 : 0, header.autopilot ? 1 : 0, header.frames,
-                     header.difficulty.c_str());
+                     header.difficulty.c_str(), header.rawKeys ? 1 : 0);
         headerWritten = true;
     }
     std::fprintf(file, "s %u %u %zu", current.keys, current.flags, current.readings.size());
     for (uint32_t ms : current.readings) std::fprintf(file, " %u", ms);
+    if (current.pressed > 0) std::fprintf(file, " key %d", current.pressed);
     if (std::fputc('\n', file) == EOF) failed = true;
     ++steps;
     current = ReplayStep{};
@@ -68,6 +70,7 @@ bool Replay::Parse(const std::string& text, std::string& error) {
     header = ReplayHeader{};
     steps.clear();
     step = reading = 0;
+    pressedTaken = false;
     lastReading = 0;
     problem.clear();
 
@@ -119,7 +122,7 @@ bool Replay::Parse(const std::string& text, std::string& error) {
         (words >> rest))
         return fail("expected 'frames N'");
 
-    bool sawDifficulty = false;
+    bool sawDifficulty = false, sawRawKeys = false;
     while (std::getline(lines, line)) {
         ++lineNumber;
         words = std::istringstream(line);
@@ -146,6 +149,11 @@ bool Replay::Parse(const std::string& text, std::string& error) {
             sawDifficulty = true;
             continue;
         }
+        if (keyword == "raw-keys" && steps.empty() && !sawRawKeys) {
+            if (!(words >> a) || !ParseFlag(a, header.rawKeys) || (words >> rest)) return fail("expected 'raw-keys 0|1'");
+            sawRawKeys = true;
+            continue;
+        }
         if (keyword != "s") return fail("expected a step 's KEYS FLAGS COUNT MS...' or 'end STEPS'");
         ReplayStep s;
         unsigned long long count = 0;
@@ -159,7 +167,12 @@ bool Replay::Parse(const std::string& text, std::string& error) {
             if (!(words >> a) || !ParseNumber(a, ms)) return fail("step has fewer clock readings than it counts");
             s.readings.push_back(ms);
         }
-        if (words >> rest) return fail("step has more clock readings than it counts");
+        if (words >> rest) {
+            if (rest != "key") return fail("step has more clock readings than it counts");
+            if (!(words >> a) || !ParseNumber(a, s.pressed) || s.pressed <= 0 || s.pressed > kMaxScancode ||
+                (words >> rest))
+                return fail("expected 'key CODE' (a scancode from 1 to 511) at the end of the step");
+        }
         steps.push_back(std::move(s));
     }
     error = "the file is cut short (no end line after " + std::to_string(steps.size()) + " steps)";
@@ -193,6 +206,12 @@ bool Replay::IsDown(Key key) const {
 
 unsigned Replay::Flags() const { return step < steps.size() ? steps[step].flags : 0; }
 
+int Replay::TakePressed() {
+    if (step >= steps.size() || pressedTaken) return 0;
+    pressedTaken = true;
+    return steps[step].pressed;
+}
+
 uint32_t Replay::NextReading() {
     if (step < steps.size() && reading < steps[step].readings.size()) {
         lastReading = steps[step].readings[reading++];
@@ -207,6 +226,7 @@ void Replay::NextStep() {
         Fail("read the clock " + std::to_string(reading) + " times where the recording did " +
              std::to_string(steps[step].readings.size()));
     reading = 0;
+    pressedTaken = false;
     if (step < steps.size()) ++step;
     if (step >= steps.size()) Fail("ran past the end of the recording");
 }

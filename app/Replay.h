@@ -14,7 +14,11 @@
 //   difficulty easy|normal|hard the computer bikes' difficulty when the run
 //                              began (from the player's settings); absent in
 //                              older recordings, which are normal
-//   s KEYS FLAGS COUNT MS...   one line per step: first the start-up, then
+//   raw-keys 0|1               screens waiting for any key read the keyboard
+//                              itself (1) or the keys above as their default
+//                              keyboard keys (0, and when absent: older files)
+//   s KEYS FLAGS COUNT MS... [key CODE]
+//                              one line per step: first the start-up, then
 //                              one per frame, in order
 //   end STEPS                  the number of s lines; absent when cut short
 //
@@ -22,7 +26,8 @@
 // Left 2, Right 4, Enter 8, Escape 16, Pause 32, Up 64, Down 128, Options 256,
 // Ghost 512). FLAGS has 1 for a close
 // request and 2 for a loss of focus seen by the window in that step. COUNT is
-// the number of clock readings MS that follow.
+// the number of clock readings MS that follow. CODE is the keyboard key (SDL
+// scancode) pressed in that step, when there was one.
 
 #include "framework/platform/Platform.h"
 
@@ -39,6 +44,7 @@ struct ReplayHeader {
     bool autopilot = false;
     long long frames = -1;
     std::string difficulty = "normal";
+    bool rawKeys = false;
 };
 
 struct ReplayStep {
@@ -46,6 +52,7 @@ struct ReplayStep {
     static constexpr unsigned kFocusLost = 2;
     unsigned keys = 0;
     unsigned flags = 0;
+    int pressed = 0;  // keyboard scancode, 0 for none
     std::vector<uint32_t> readings;
 };
 
@@ -59,6 +66,7 @@ public:
     void NoteKey(Key key) { current.keys |= 1u << static_cast<unsigned>(key); }
     void NoteFlags(unsigned flags) { current.flags |= flags; }
     void NoteReading(uint32_t ms) { current.readings.push_back(ms); }
+    void NotePressed(int scancode) { current.pressed = scancode; }
     // Closes the step under way and starts the next. The header goes out with
     // the first step, so it must be complete by then.
     void NextStep();
@@ -86,6 +94,8 @@ public:
 
     bool IsDown(Key key) const;
     unsigned Flags() const;
+    // The step's keyboard key press, once; 0 after that or when it had none.
+    int TakePressed();
     // The next reading of the step; asking more often than the recording did
     // puts the replay out of step.
     uint32_t NextReading();
@@ -102,6 +112,7 @@ private:
     std::string Where() const;
     size_t step = 0;
     size_t reading = 0;
+    bool pressedTaken = false;
     uint32_t lastReading = 0;
     std::string problem;
 };

@@ -38,7 +38,7 @@ void OptionsScreen::Update(IPlatform& platform, bool canOpen, bool rawKeys) {
     std::copy(std::begin(down), std::end(down), std::begin(before));
     for (int k = 0; k < kKeyCount; ++k) down[k] = platform.IsKeyDown(static_cast<Key>(k));
     // Taken every frame, so a key pressed before the wait does not count.
-    const int rawKey = TakeKeyPressed();
+    const int rawKey = platform.TakeKeyPressed();
     if (escapeHeld && !down[static_cast<int>(Key::Escape)]) escapeHeld = false;
     if (noteFrames > 0 && --noteFrames == 0) note = L::kHint;
 

@@ -10,6 +10,8 @@
 
 #include <cstdio>
 
+int IPlatform::TakeKeyPressed() { return ::TakeKeyPressed(); }
+
 namespace {
 class SdlPlatformImpl final : public IPlatform {
 public:

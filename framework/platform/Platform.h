@@ -31,6 +31,9 @@ public:
     // Millisecond clock; wraps like a 32-bit tick count.
     virtual uint32_t Milliseconds() = 0;
     virtual void Sleep(uint32_t ms) = 0;
+    // The keyboard key (SDL scancode) pressed since the last call, 0 for none;
+    // taken once. Screens that wait for any key read it.
+    virtual int TakeKeyPressed();
 };
 
 // The platform in force; the SDL one unless something else was installed.

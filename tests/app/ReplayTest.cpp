@@ -3,6 +3,9 @@
 #include "FakePlatform.h"
 #include "app/HarnessPlatform.h"
 #include "app/Replay.h"
+#include "framework/platform/KeyBindings.h"
+
+#include <SDL2/SDL.h>
 
 #include <gtest/gtest.h>
 
@@ -22,6 +25,7 @@ std::string Record(const fs::path& path) {
     recorder.header.seedGiven = true;
     recorder.header.autopilot = true;
     recorder.header.frames = 3;
+    recorder.header.rawKeys = true;
     recorder.NoteReading(7);
     recorder.NextStep();
     recorder.NoteKey(Key::Z);
@@ -30,6 +34,7 @@ std::string Record(const fs::path& path) {
     recorder.NoteReading(36);
     recorder.NextStep();
     recorder.NoteKey(Key::Pause);
+    recorder.NotePressed(4);  // A
     recorder.NoteFlags(ReplayStep::kFocusLost);
     recorder.NextStep();
     recorder.NoteReading(0xFFFFFFFFu);
@@ -64,7 +69,7 @@ protected:
 TEST_F(ReplayTest, WhatIsRecordedReadsBackTheSame) {
     EXPECT_EQ(text,
               "vorlan-replay 1\nseed 4242 given\nfixed-clock 0\nautopilot 1\nframes 3\ndifficulty normal\n"
-              "s 0 0 1 7\ns 3 0 2 20 36\ns 32 2 0\ns 0 1 1 4294967295\nend 4\n");
+              "raw-keys 1\ns 0 0 1 7\ns 3 0 2 20 36\ns 32 2 0 key 4\ns 0 1 1 4294967295\nend 4\n");
     Replay replay;
     std::string error;
     ASSERT_TRUE(replay.LoadFile(path.string(), error)) << error;
@@ -76,11 +81,17 @@ TEST_F(ReplayTest, WhatIsRecordedReadsBackTheSame) {
     ASSERT_EQ(replay.steps.size(), 4u);
     EXPECT_EQ(replay.steps[3].readings, std::vector<uint32_t>{0xFFFFFFFFu});
     EXPECT_EQ(replay.header.difficulty, "normal");
-    // Recordings made before the difficulty line are normal races.
+    EXPECT_TRUE(replay.header.rawKeys);
+    EXPECT_EQ(replay.steps[2].pressed, 4);
+    EXPECT_EQ(replay.steps[1].pressed, 0);
+    // Recordings made before the difficulty and raw-keys lines are normal
+    // races whose screens read scripted keys.
     std::string older = text;
     older.erase(older.find("difficulty normal\n"), 18);
+    older.erase(older.find("raw-keys 1\n"), 11);
     ASSERT_TRUE(replay.Parse(older, error)) << error;
     EXPECT_EQ(replay.header.difficulty, "normal");
+    EXPECT_FALSE(replay.header.rawKeys);
 }
 
 TEST_F(ReplayTest, BrokenFilesAreRefused) {
@@ -109,16 +120,20 @@ TEST_F(ReplayTest, BrokenFilesAreRefused) {
     EXPECT_TRUE(Refused(replace("autopilot 1", "autopilot 2"), "line 4"));
     EXPECT_TRUE(Refused(replace("frames 3", "frames -2"), "line 5"));
     EXPECT_TRUE(Refused(replace("difficulty normal", "difficulty insane"), "line 6"));
-    EXPECT_TRUE(Refused(replace("s 0 0 1 7", "s 0 0 1 7\ndifficulty hard"), "line 8"));
+    EXPECT_TRUE(Refused(replace("s 0 0 1 7", "s 0 0 1 7\ndifficulty hard"), "line 9"));
     EXPECT_TRUE(Refused(replace("s 3 0 2 20 36", "s 3 0 2 20"), "fewer clock readings"));
     EXPECT_TRUE(Refused(replace("s 3 0 2 20 36", "s 3 0 2 20 36 52"), "more clock readings"));
-    EXPECT_TRUE(Refused(replace("s 3 0 2 20 36", "s 3 0 2 20 4294967296"), "line 8"));
+    EXPECT_TRUE(Refused(replace("s 3 0 2 20 36", "s 3 0 2 20 4294967296"), "line 9"));
     EXPECT_TRUE(Refused(replace("s 3 0 2", "s 1024 0 2"), "bad step"));
     EXPECT_TRUE(Refused(replace("s 32 2", "s 32 4"), "bad step"));
     EXPECT_TRUE(Refused(replace("s 3 0 2 20 36", "s 3 0 99999999999999 20 36"), "bad step"));
     EXPECT_TRUE(Refused(replace("end 4", "end 5"), "counts 5 steps"));
     EXPECT_TRUE(Refused(text + "s 0 0 0\n", "after the end"));
-    EXPECT_TRUE(Refused(replace("s 32 2 0", "t 32 2 0"), "line 9"));
+    EXPECT_TRUE(Refused(replace("s 32 2 0 key 4", "t 32 2 0"), "line 10"));
+    EXPECT_TRUE(Refused(replace("raw-keys 1", "raw-keys yes"), "line 7"));
+    EXPECT_TRUE(Refused(replace("s 0 0 1 7", "s 0 0 1 7\nraw-keys 0"), "line 9"));
+    for (const char* bad : {"key 0", "key 512", "key -4", "key", "key 4 4", "keys 4"})
+        EXPECT_TRUE(Refused(replace("key 4", bad), "line 10")) << bad;
 
     Replay replay;
     std::string error;
@@ -136,10 +151,14 @@ TEST_F(ReplayTest, PlayingBackGivesTheRecordedAnswersStepByStep) {
     EXPECT_FALSE(replay.IsDown(Key::Right) || replay.IsDown(Key::Pause));
     EXPECT_EQ(replay.NextReading(), 20u);
     EXPECT_EQ(replay.NextReading(), 36u);
+    EXPECT_EQ(replay.TakePressed(), 0);
     replay.NextStep();
     EXPECT_TRUE(replay.IsDown(Key::Pause));
     EXPECT_EQ(replay.Flags(), ReplayStep::kFocusLost);
+    EXPECT_EQ(replay.TakePressed(), 4);
+    EXPECT_EQ(replay.TakePressed(), 0) << "taken once";
     replay.NextStep();
+    EXPECT_EQ(replay.TakePressed(), 0);
     EXPECT_EQ(replay.NextReading(), 0xFFFFFFFFu);
     EXPECT_FALSE(replay.OutOfStep());
 }
@@ -194,6 +213,8 @@ TEST_F(ReplayTest, TheHarnessRecordsWhatTheGameSawAndPlaysItBack) {
             platform.IsKeyDown(Key::Right);
             platform.IsKeyDown(Key::Pause);
             platform.IsKeyDown(Key::Z);
+            if (frame == 1) NoteKeyPressed(SDL_SCANCODE_W);
+            EXPECT_EQ(platform.TakeKeyPressed(), frame == 1 ? SDL_SCANCODE_W : 0);
             platform.Milliseconds();
         }
         ASSERT_TRUE(recorder.Finish());
@@ -212,6 +233,8 @@ TEST_F(ReplayTest, TheHarnessRecordsWhatTheGameSawAndPlaysItBack) {
         EXPECT_EQ(platform.IsKeyDown(Key::Right), frame == 1);
         EXPECT_EQ(platform.IsKeyDown(Key::Pause), frame == 1);
         EXPECT_FALSE(platform.IsKeyDown(Key::Z));
+        if (frame == 0) NoteKeyPressed(SDL_SCANCODE_Q);  // the viewer's keyboard is not read
+        EXPECT_EQ(platform.TakeKeyPressed(), frame == 1 ? SDL_SCANCODE_W : 0);
         EXPECT_EQ(platform.Milliseconds(), 116u + 16u * frame);
     }
     EXPECT_FALSE(replay.OutOfStep()) << replay.Problem();

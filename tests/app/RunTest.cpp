@@ -279,3 +279,29 @@ TEST_F(RunTest, AReplayRacesAtTheDifficultyItWasRecordedAt) {
     EXPECT_EQ(recorded.back()["settings"]["difficulty"], "hard");
     for (size_t i = 0; i < recorded.size(); ++i) ASSERT_EQ(replayed[i], recorded[i]) << "frame " << i;
 }
+
+TEST_F(RunTest, AReplayBindsTheKeyboardKeyItsRecordingKept) {
+    // Options, down to the throttle line, wait for a key; O again closes it.
+    std::ofstream(Path("keys.txt")) << "5 5 O\n7 7 Down\n9 9 Down\n11 11 Down\n13 13 Down\n15 15 Down\n"
+                                       "17 17 Down\n19 19 Right\n25 25 O\n";
+    Result run = RunGame("--headless --no-render --fixed-clock --frames 40 --input " + Path("keys.txt") +
+                         " --record " + Path("run.rec"));
+    ASSERT_EQ(run.status, 0) << run.out;
+    std::string text = ReadAll(dir / "run.rec");
+    ASSERT_NE(text.find("\nraw-keys 0\n"), std::string::npos) << "scripted keys stand for keyboard keys";
+    // As if made at the keyboard: W pressed in frames 21 to 23 (steps 22 to 24).
+    text.replace(text.find("raw-keys 0"), 10, "raw-keys 1");
+    std::istringstream lines(text);
+    std::string edited, line;
+    int step = 0;
+    while (std::getline(lines, line)) {
+        if (line.rfind("s ", 0) == 0 && step++ >= 22 && step <= 25) line += " key 26";
+        edited += line + "\n";
+    }
+    std::ofstream(Path("keyboard.rec")) << edited;
+    run = RunGame("--headless --no-render --replay " + Path("keyboard.rec"),
+                  "XDG_CONFIG_HOME=" + Path("config") + " ASAN_OPTIONS=detect_leaks=0:abort_on_error=1");
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(ReadAll(dir / "config/vorlan-moto/settings.ini").find("key_throttle = W\n"), std::string::npos)
+        << ReadAll(dir / "config/vorlan-moto/settings.ini");
+}
