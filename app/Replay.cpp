@@ -1,5 +1,7 @@
 #include "app/Replay.h"
 
+#include <SDL2/SDL_scancode.h>
+
 #include <charconv>
 #include <fstream>
 #include <limits>
@@ -12,7 +14,7 @@ constexpr unsigned kAllFlags = ReplayStep::kClose | ReplayStep::kFocusLost;
 // Far beyond any real file; keeps a corrupt count from asking for gigabytes.
 constexpr unsigned long long kMaxReadingsPerStep = 1u << 20;
 constexpr std::streamoff kMaxFileBytes = std::streamoff(1) << 30;
-constexpr int kMaxScancode = 511;  // SDL's scancodes are below 512
+constexpr int kMaxScancode = SDL_NUM_SCANCODES - 1;
 
 template <typename T>
 bool ParseNumber(const std::string& word, T& value) {
