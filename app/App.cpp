@@ -8,6 +8,7 @@
 #include "app/SceneManager.h"
 #include "app/Scene_base.h"
 #include "framework/ImageWrite.h"
+#include "framework/Random.h"
 #include "framework/audio/AudioCapture.h"
 #include "framework/audio/AxAudioManager.h"
 #include "framework/graphics/AxDirect3D.h"
@@ -205,7 +206,7 @@ int App::Run() {
     SceneManager::GetInstance().SetScene(scene);
     const double loadMs = PerfMilliseconds() - loadStart;
     const unsigned seed = options.seed ? *options.seed : platform.Milliseconds();
-    std::srand(seed);
+    Random::Seed(seed);
     recorder.header.seed = seed;
     recorder.header.seedGiven = options.seed.has_value();
 

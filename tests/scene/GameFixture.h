@@ -6,6 +6,7 @@
 
 #include "FakePlatform.h"
 #include "app/Scene_base.h"
+#include "framework/Random.h"
 #include "framework/audio/AxAudioManager.h"
 #include "framework/graphics/AxDirect3D.h"
 #include "framework/graphics/AxShaderManager.h"
@@ -44,7 +45,7 @@ public:
         AxAudioManager::GetInstance().SetFixedStep(true);
         ASSERT_TRUE(AxAudioManager::GetInstance().Init());
         enterLatch = false;
-        std::srand(1);
+        Random::Seed(1);
         game = std::make_unique<Game>();
         AxDirect3D::GetInstance().SetSubmitEnabled(false);
     }
