@@ -59,9 +59,13 @@ Records::Outcome Records::Offer(uint32_t raceMs, const uint32_t* lapMs, int laps
     if (raceMs > 0 && raceMs <= kMaxMs && (!best || raceMs < best->ms)) {
         best = RecordEntry{raceMs, date, {}};
         uint64_t sum = 0;
-        for (int i = 0; lapMs && i < laps; ++i) sum += lapMs[i];
-        // Laps that do not make up the race (or too many) are not kept with it.
-        if (lapMs && laps > 0 && static_cast<size_t>(laps) <= kMaxLaps && sum == raceMs)
+        bool lapsValid = lapMs && laps > 0 && static_cast<size_t>(laps) <= kMaxLaps;
+        for (int i = 0; lapsValid && i < laps; ++i) {
+            sum += lapMs[i];
+            lapsValid = lapMs[i] > 0 && lapMs[i] <= kMaxMs;
+        }
+        // Laps that do not make up the race (or too many, or empty) are not kept with it.
+        if (lapsValid && sum == raceMs)
             for (int i = 0; i < laps; ++i) best->laps.push_back(lapMs[i]);
         outcome.newBest = true;
     }
