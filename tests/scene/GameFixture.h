@@ -12,6 +12,7 @@
 #include "framework/graphics/AxShaderManager.h"
 #include "framework/platform/Platform.h"
 #include "framework/platform/WindowBackend.h"
+#include "profile/UserFiles.h"
 #include "scene/Game.h"
 #include "scene/GameSettings.h"
 
@@ -45,6 +46,9 @@ public:
         AxAudioManager::GetInstance().SetFixedStep(true);
         ASSERT_TRUE(AxAudioManager::GetInstance().Init());
         enterLatch = false;
+        // A game stepped by a test is nobody's race: it keeps no files
+        // (tests of the saving say otherwise).
+        UserFiles::SetWritesAllowed(false);
         Random::Seed(1);
         game = std::make_unique<Game>();
         AxDirect3D::GetInstance().SetSubmitEnabled(false);
@@ -58,6 +62,7 @@ public:
         if (window) WindowBackend::Destroy(window);
         window = nullptr;
         SetPlatform(nullptr);
+        UserFiles::SetWritesAllowed(true);
     }
 
     // One frame as the application runs it; the clock then moves 16 ms.
