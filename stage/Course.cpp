@@ -13,7 +13,6 @@
 #include "stage/ChaseCamera.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace {
 

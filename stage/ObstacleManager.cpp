@@ -12,7 +12,6 @@
 #include "stage/Excavator.h"
 #include "stage/FloorSwitch.h"
 
-#include <cstdlib>
 #include <limits>
 
 namespace {
