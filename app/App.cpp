@@ -8,12 +8,14 @@
 #include "app/SceneManager.h"
 #include "app/Scene_base.h"
 #include "framework/ImageWrite.h"
+#include "framework/Random.h"
 #include "framework/audio/AudioCapture.h"
 #include "framework/audio/AxAudioManager.h"
 #include "framework/graphics/AxDirect3D.h"
 #include "framework/graphics/AxShaderManager.h"
 #include "framework/platform/Platform.h"
 #include "profile/PlayerRecords.h"
+#include "profile/UserFiles.h"
 #include "scene/Game.h"
 #include "scene/ReferenceScene.h"
 #include "scene/TraceWriter.h"
@@ -35,10 +37,10 @@ void PrintStats(double loadMs, int fps, long long drawn) {
         return std::string(text);
     };
     std::printf("{\"frames\":%zu,\"loadMs\":%.3f,\"frameMs\":%s,\"updateMs\":%s,\"drawMs\":%s,\"presentMs\":%s,"
-                "\"fps\":%d,\"drawn\":%lld,\"peakRssMiB\":%.1f}\n",
+                "\"fps\":%d,\"drawn\":%lld,\"peakRssMiB\":%.1f,\"programsBuiltInRace\":%d}\n",
                 stats.FrameCount(), loadMs, summary(FrameStats::kFrame).c_str(),
                 summary(FrameStats::kUpdate).c_str(), summary(FrameStats::kDraw).c_str(),
-                summary(FrameStats::kPresent).c_str(), fps, drawn, PeakRssMiB());
+                summary(FrameStats::kPresent).c_str(), fps, drawn, PeakRssMiB(), stats.programsBuiltInRace);
     std::fflush(stdout);
 }
 
@@ -107,6 +109,21 @@ bool App::PrepareInputs(InputScript& script, Replay& replay, ReplayRecorder& rec
     return true;
 }
 
+// Whose files: only a race a person drives writes the player's settings,
+// records and ghost; demos, scripted and replayed runs read them to show them.
+// --profile puts every one of them in its folder, for any run.
+bool App::PrepareProfile() {
+    const bool ownProfile = !options.profileDir.empty();
+    std::string error;
+    if (ownProfile && !UserFiles::UseProfile(options.profileDir, error)) {
+        std::fprintf(stderr, "vorlan: --profile %s: %s\n", options.profileDir.c_str(), error.c_str());
+        return false;
+    }
+    const bool driven = !options.autopilot && options.inputFile.empty() && options.replayFile.empty();
+    UserFiles::SetWritesAllowed(ownProfile || driven);
+    return true;
+}
+
 // Before the scene runs: the pause key and the window's focus pause or
 // resume the game; scenes, sounds and the scene's clock follow.
 void App::UpdatePause(IPlatform& platform) {
@@ -114,7 +131,8 @@ void App::UpdatePause(IPlatform& platform) {
     // The scene about to run, even if it takes over this frame.
     Scene_base* scene = scenes.nextScene ? scenes.nextScene : scenes.currentScene;
     SetGamepadStartPauses(pause.IsPaused() || (scene && scene->startPauses));
-    const PauseControl::Change change = pause.Frame(platform.IsKeyDown(Key::Pause), window.focusLost, platform);
+    const PauseControl::Change change =
+        pause.Frame(platform.IsKeyDown(Key::Pause), window.focusLost, platform, scene && scene->ownsKeys);
     if (change == PauseControl::Change::Paused) AxAudioManager::GetInstance().PauseAll();
     if (change == PauseControl::Change::Resumed) AxAudioManager::GetInstance().ResumeAll();
     // The scene running now, and the one taking over if it differs.
@@ -154,6 +172,7 @@ int App::Run() {
     ReplayRecorder recorder;
     if (!PrepareInputs(script, replay, recorder)) return 2;
     const bool replaying = !options.replayFile.empty();
+    if (!PrepareProfile()) return 2;
     TraceWriter trace;
     if (!options.traceFile.empty() && !trace.Open(options.traceFile)) {
         std::fprintf(stderr, "vorlan: cannot write trace %s\n", options.traceFile.c_str());
@@ -183,29 +202,28 @@ int App::Run() {
     if (!scene) {
         Game* game = new Game;
         game->autopilot = options.autopilot;
-        // The command line wins over the settings file for this run.
         // Scripted keys stand for keyboard keys; a replay reads the keyboard
         // presses its recording kept, when it was made from the keyboard.
         game->rawKeys = replaying ? replay.header.rawKeys : options.inputFile.empty();
         recorder.header.rawKeys = game->rawKeys;
-        game->LoadSettings(Settings::DefaultPath());
-        if (game->settings.fullscreen && !options.fullscreen) window.SetFullscreen(true);
-        game->setFullscreen = [this](bool on) { window.SetFullscreen(on); };
-        if (options.noGhost) game->records->SetGhostShown(false);
-        // A replay races at the difficulty it was recorded at, whatever the settings say now.
-        if (replaying) {
+        // The command line wins over the settings file for this run, and is
+        // never saved. A replay races at the difficulty it was recorded at.
+        if (options.fullscreen) game->overrides.fullscreen = true;
+        game->overrides.renderScale = options.renderScale;
+        if (options.noGhost) game->overrides.ghost = false;
+        if (replaying)
             for (Difficulty d : {Difficulty::Easy, Difficulty::Normal, Difficulty::Hard})
-                if (replay.header.difficulty == Settings::DifficultyName(d)) game->settings.difficulty = d;
-            game->ApplySettings();
-        }
-        recorder.header.difficulty = Settings::DifficultyName(game->settings.difficulty);
-        if (options.renderScale) AxDirect3D::GetInstance().SetRenderScale(*options.renderScale);
+                if (replay.header.difficulty == Settings::DifficultyName(d)) game->overrides.difficulty = d;
+        game->setFullscreen = [this](bool on) { window.SetFullscreen(on); };
+        game->isFullscreen = [this] { return window.IsFullscreen(); };
+        game->LoadSettings(Settings::DefaultPath());
+        recorder.header.difficulty = Settings::DifficultyName(game->DifficultyInForce());
         scene = game;
     }
     SceneManager::GetInstance().SetScene(scene);
     const double loadMs = PerfMilliseconds() - loadStart;
     const unsigned seed = options.seed ? *options.seed : platform.Milliseconds();
-    std::srand(seed);
+    Random::Seed(seed);
     recorder.header.seed = seed;
     recorder.header.seedGiven = options.seed.has_value();
 
@@ -222,6 +240,7 @@ int App::Run() {
         {
             const Scene_base* front = SceneManager::GetInstance().currentScene;
             window.escapeCloses = !(front && front->takesEscape);
+            window.fullscreenKeys = !(front && front->ownsKeys);
         }
         window.ProcessMessage();
         if (!window.hWnd) break;

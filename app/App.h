@@ -37,6 +37,7 @@ public:
 private:
     App() = default;
     bool PrepareInputs(InputScript& script, Replay& replay, ReplayRecorder& recorder);
+    bool PrepareProfile();
     void UpdatePause(IPlatform& platform);
     bool OpenAudioOut(AudioCapture& capture);
     FramePacer::Skip SkipMode() const;

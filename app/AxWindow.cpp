@@ -10,7 +10,7 @@ bool AxWindow::Create(int clientWidth, int clientHeight, const std::string& titl
 
 bool AxWindow::ProcessMessage() {
     wheelDelta = 0;
-    WindowBackend::Events events = WindowBackend::PumpEvents();
+    WindowBackend::Events events = WindowBackend::PumpEvents(fullscreenKeys);
     if (events.escape && escapeCloses) events.close = true;
     if (eventFilter) eventFilter(events);
     focusLost = events.focusLost;

@@ -24,6 +24,8 @@ public:
     // Escape closes the window unless the scene in front uses it (a menu
     // that Escape leaves).
     bool escapeCloses = true;
+    // F11 and Alt+Enter switch fullscreen (not while a menu has the keys).
+    bool fullscreenKeys = true;
     // Sees the events before they act, and may change them: recordings note
     // them, replays put the recorded ones in their place.
     std::function<void(WindowBackend::Events&)> eventFilter;

@@ -43,6 +43,9 @@ const char* UsageText() {
            "  --frame-skip MODE   'auto' (default: when drawing falls behind, frames are updated\n"
            "                      but not drawn until the game is back on time), 'off', or 'max'\n"
            "  --no-ghost          start with the ghost of the best race hidden (G shows it)\n"
+           "  --profile DIR       read and write settings.ini, the records and the ghosts in DIR\n"
+           "                      (made if missing) instead of the XDG folders; without it\n"
+           "                      --autopilot, --input and --replay runs write no player files\n"
            "  --help              show this text\n";
 }
 
@@ -78,6 +81,12 @@ bool ParseCommandLine(int argc, char** argv, RunOptions& options, std::string& e
             if (!value(options.recordFile)) return false;
         } else if (arg == "--replay") {
             if (!value(options.replayFile)) return false;
+        } else if (arg == "--profile") {
+            if (!value(options.profileDir)) return false;
+            if (options.profileDir.empty()) {
+                error = "--profile needs a folder";
+                return false;
+            }
         } else if (arg == "--audio-out") {
             if (!value(options.audioOutFile)) return false;
         } else if (arg == "--help" || arg == "-h") {

@@ -33,6 +33,7 @@ struct RunOptions {
     // real-clock runs only), "off", or "max" (every fifth frame drawn).
     std::string frameSkip = "auto";
     std::optional<float> renderScale;  // the 3D scene's size against the window's (0.25 to 1)
+    std::string profileDir;  // every player file (settings, records, ghost) here instead of the XDG folders
     bool help = false;
 
     bool WantsScreenshot(long long frame) const;

@@ -15,6 +15,7 @@ void FrameStats::EndFrame() {
         samples[k].push_back(current[k]);
         current[k] = 0.0;
     }
+    programsBuiltInRace = 0;
 }
 
 void FrameStats::Reset() {

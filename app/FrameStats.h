@@ -19,6 +19,10 @@ public:
     Summary Summarise(Kind kind) const;
     size_t FrameCount() const { return samples[kFrame].size(); }
 
+    // Shader programs built while a race ran: each one a driver's compile in
+    // the middle of play (0 when the stage load built them all).
+    int programsBuiltInRace = 0;
+
     // Times the enclosing scope into one kind.
     class Section {
     public:

@@ -23,6 +23,21 @@ public:
         if (recorder && down) recorder->NoteKey(key);
         return down;
     }
+    bool IsMenuKeyDown(Key key) override {
+        if (replay) return replay->IsMenuDown(key);
+        const bool down = script ? script->IsDown(frame, key) : real.IsMenuKeyDown(key);
+        if (recorder) recorder->NoteMenuKey(key, down);
+        return down;
+    }
+    std::string LocalDate() override {
+        if (replay) {
+            const std::string date = replay->TakeDate();
+            if (!date.empty()) return date;  // older recordings kept none
+        }
+        const std::string date = real.LocalDate();
+        if (recorder) recorder->NoteDate(date);
+        return date;
+    }
     uint32_t Milliseconds() override {
         if (replay) return replay->NextReading();
         const uint32_t ms = fixedClock ? virtualMs : real.Milliseconds();

@@ -4,8 +4,8 @@
 #include "framework/graphics/AxShaderManager.h"
 #include "framework/graphics/AxTextureCache.h"
 
-PauseControl::Change PauseControl::Frame(bool pauseKeyDown, bool focusLost, IPlatform& clock) {
-    const bool pressed = pauseKeyDown && !keyWasDown;
+PauseControl::Change PauseControl::Frame(bool pauseKeyDown, bool focusLost, IPlatform& clock, bool keyOwnedElsewhere) {
+    const bool pressed = pauseKeyDown && !keyWasDown && !keyOwnedElsewhere;
     keyWasDown = pauseKeyDown;
     if (!paused && (pressed || focusLost)) {
         paused = true;

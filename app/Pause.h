@@ -17,7 +17,8 @@ public:
 
     // Once a frame, before the scene runs. The clock is read only when the
     // state changes, so a run without pauses takes no extra readings.
-    Change Frame(bool pauseKeyDown, bool focusLost, IPlatform& clock);
+    // keyOwnedElsewhere: the scene's menu has the keys; a press there does not pause.
+    Change Frame(bool pauseKeyDown, bool focusLost, IPlatform& clock, bool keyOwnedElsewhere = false);
     bool IsPaused() const { return paused; }
     // How long the pause that just ended lasted on the platform clock.
     uint32_t LastPauseMs() const { return lastPauseMs; }

@@ -23,6 +23,13 @@ bool ParseNumber(const std::string& word, T& value) {
     return !word.empty() && ec == std::errc() && ptr == end;
 }
 
+bool ValidDate(const std::string& date) {
+    if (date.size() != 10 || date[4] != '-' || date[7] != '-') return false;
+    for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9})
+        if (date[i] < '0' || date[i] > '9') return false;
+    return true;
+}
+
 bool ParseFlag(const std::string& word, bool& value) {
     if (word != "0" && word != "1") return false;
     value = word == "1";
@@ -51,6 +58,8 @@ void ReplayRecorder::WriteStep() {
     std::fprintf(file, "s %u %u %zu", current.keys, current.flags, current.readings.size());
     for (uint32_t ms : current.readings) std::fprintf(file, " %u", ms);
     if (current.pressed > 0) std::fprintf(file, " key %d", current.pressed);
+    if (current.menuGiven && current.menuKeys != current.keys) std::fprintf(file, " menu %u", current.menuKeys);
+    if (!current.date.empty()) std::fprintf(file, " date %s", current.date.c_str());
     if (std::fputc('\n', file) == EOF) failed = true;
     ++steps;
     current = ReplayStep{};
@@ -169,11 +178,26 @@ bool Replay::Parse(const std::string& text, std::string& error) {
             if (!(words >> a) || !ParseNumber(a, ms)) return fail("step has fewer clock readings than it counts");
             s.readings.push_back(ms);
         }
-        if (words >> rest) {
-            if (rest != "key") return fail("step has more clock readings than it counts");
-            if (!(words >> a) || !ParseNumber(a, s.pressed) || s.pressed <= 0 || s.pressed > kMaxScancode ||
-                (words >> rest))
-                return fail("expected 'key CODE' (a scancode from 1 to 511) at the end of the step");
+        // Then, each at most once and in this order: key, menu, date.
+        int part = 0;
+        while (words >> rest) {
+            if (rest == "key" && part < 1) {
+                if (!(words >> a) || !ParseNumber(a, s.pressed) || s.pressed <= 0 || s.pressed > kMaxScancode)
+                    return fail("expected 'key CODE' (a scancode from 1 to 511) after the clock readings");
+                part = 1;
+            } else if (rest == "menu" && part < 2) {
+                if (!(words >> a) || !ParseNumber(a, s.menuKeys) || s.menuKeys > kAllKeys)
+                    return fail("expected 'menu KEYS' after the clock readings");
+                s.menuGiven = true;
+                part = 2;
+            } else if (rest == "date" && part < 3) {
+                if (!(words >> a) || !ValidDate(a)) return fail("expected 'date YYYY-MM-DD' at the end of the step");
+                s.date = a;
+                part = 3;
+            } else {
+                return fail(part == 0 ? "step has more clock readings than it counts"
+                                      : "unexpected '" + rest + "' at the end of the step");
+            }
         }
         steps.push_back(std::move(s));
     }
@@ -204,6 +228,17 @@ bool Replay::LoadFile(const std::string& path, std::string& error) {
 
 bool Replay::IsDown(Key key) const {
     return step < steps.size() && (steps[step].keys >> static_cast<unsigned>(key) & 1u) != 0;
+}
+
+bool Replay::IsMenuDown(Key key) const {
+    if (step >= steps.size()) return false;
+    const unsigned keys = steps[step].menuGiven ? steps[step].menuKeys : steps[step].keys;
+    return (keys >> static_cast<unsigned>(key) & 1u) != 0;
+}
+
+std::string Replay::TakeDate() {
+    if (step >= steps.size()) return {};
+    return steps[step].date;
 }
 
 unsigned Replay::Flags() const { return step < steps.size() ? steps[step].flags : 0; }

@@ -17,7 +17,7 @@
 //   raw-keys 0|1               screens waiting for any key read the keyboard
 //                              itself (1) or the keys above as their default
 //                              keyboard keys (0, and when absent: older files)
-//   s KEYS FLAGS COUNT MS... [key CODE]
+//   s KEYS FLAGS COUNT MS... [key CODE] [menu KEYS] [date YYYY-MM-DD]
 //                              one line per step: first the start-up, then
 //                              one per frame, in order
 //   end STEPS                  the number of s lines; absent when cut short
@@ -27,7 +27,10 @@
 // Ghost 512). FLAGS has 1 for a close
 // request and 2 for a loss of focus seen by the window in that step. COUNT is
 // the number of clock readings MS that follow. CODE is the keyboard key (SDL
-// scancode) pressed in that step, when there was one.
+// scancode) pressed in that step, when there was one. "menu" gives the keys a
+// menu saw down (its fixed keys, whatever the bindings) when they differ from
+// KEYS; without it a menu sees KEYS (older files too). "date" is the day the
+// game read in that step (for a record it set).
 
 #include "framework/platform/Platform.h"
 
@@ -54,6 +57,9 @@ struct ReplayStep {
     unsigned flags = 0;
     int pressed = 0;  // keyboard scancode, 0 for none
     std::vector<uint32_t> readings;
+    bool menuGiven = false;
+    unsigned menuKeys = 0;
+    std::string date;
 };
 
 // Writes a recording as the run goes, one step at a time.
@@ -64,6 +70,11 @@ public:
     bool IsOpen() const { return file != nullptr; }
 
     void NoteKey(Key key) { current.keys |= 1u << static_cast<unsigned>(key); }
+    void NoteMenuKey(Key key, bool down) {
+        current.menuGiven = true;  // asked this step
+        if (down) current.menuKeys |= 1u << static_cast<unsigned>(key);
+    }
+    void NoteDate(const std::string& date) { current.date = date; }
     void NoteFlags(unsigned flags) { current.flags |= flags; }
     void NoteReading(uint32_t ms) { current.readings.push_back(ms); }
     void NotePressed(int scancode) { current.pressed = scancode; }
@@ -93,7 +104,10 @@ public:
     bool LoadFile(const std::string& path, std::string& error);
 
     bool IsDown(Key key) const;
+    bool IsMenuDown(Key key) const;
     unsigned Flags() const;
+    // The date the step read; empty when the recording has none.
+    std::string TakeDate();
     // The step's keyboard key press, once; 0 after that or when it had none.
     int TakePressed();
     // The next reading of the step; asking more often than the recording did

@@ -29,6 +29,9 @@ public:
     // Set by a scene showing something Escape leaves (a menu): Escape then
     // does not close the window.
     bool takesEscape = false;
+    // Set by a scene whose menu has the keys: no other action (pause,
+    // fullscreen) reacts to a key pressed there.
+    bool ownsKeys = false;
 
     AxTextureCache* textureCache = nullptr;
     AxTexture* fadeTex = nullptr;

@@ -20,19 +20,20 @@ WORK="$(mktemp -d)"
 trap 'rm -rf "$WORK"' EXIT
 cd "$BUILD"
 printf '5 5 Enter\n' > "$WORK/start.txt"
-# Measured without the player's records or ghost: the same work on every machine.
-export XDG_DATA_HOME="$WORK/data"
+# Measured without the player's settings, records or ghost (a fresh profile
+# folder): the same work on every machine, whatever render scale a player chose.
+profile=(--profile "$WORK/profile")
 stats() { "$@" --stats | tail -n 1; }
-common=(./vorlan --headless --uncapped --fixed-clock --autopilot --seed 1 --input "$WORK/start.txt")
+common=(./vorlan --headless --uncapped --fixed-clock --autopilot --seed 1 --input "$WORK/start.txt" "${profile[@]}")
 race=$(stats "${common[@]}" --frames "$FRAMES")
 noRender=$(stats "${common[@]}" --no-render --frames 6000)
-empty=$(stats ./vorlan --headless --uncapped --reference empty --frames 300)
-floor=$(stats ./vorlan --headless --uncapped --reference floor --frames "$((FRAMES / 4 > 30 ? FRAMES / 4 : 30))")
+empty=$(stats ./vorlan --headless --uncapped --reference empty --frames 300 "${profile[@]}")
+floor=$(stats ./vorlan --headless --uncapped --reference floor --frames "$((FRAMES / 4 > 30 ? FRAMES / 4 : 30))" "${profile[@]}")
 raceHalf=$(stats "${common[@]}" --frames "$FRAMES" --render-scale 0.5)
 
 # As a player runs it: real clock, capped. Wall time from the shell's clock.
 t0=$(date +%s%N)
-cappedStats=$(./vorlan --headless --autopilot --seed 1 --input "$WORK/start.txt" --frames 900 --stats \
+cappedStats=$(./vorlan --headless --autopilot --seed 1 --input "$WORK/start.txt" --frames 900 --stats "${profile[@]}" \
   --trace "$WORK/capped.jsonl" | tail -n 1)
 t1=$(date +%s%N)
 capped=$(awk -v stats="$cappedStats" -v wallNs="$((t1 - t0))" '

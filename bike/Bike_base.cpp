@@ -1,6 +1,7 @@
 #include "bike/Bike_base.h"
 
 #include "bike/CollisionHelper.h"
+#include "framework/Random.h"
 #include "bike/Player.h"
 #include "framework/audio/AxSoundEffect.h"
 #include "framework/graphics/AxModelCache.h"
@@ -10,7 +11,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 namespace {
 constexpr float kWheelHeight = 0.23f;
@@ -141,7 +141,7 @@ void Bike_base::UpdateCheckpoint() {
             checkpointIndex = 0;
             lap += 1;
         }
-        steerTolerance = std::rand() % kRandomDeadBand;
+        steerTolerance = Random::Next() % kRandomDeadBand;
         if (game.player && game.player->GetRank() == 1) steerTolerance = kLeaderDeadBand;
     }
 }

@@ -9,9 +9,17 @@ namespace {
 // Refused on reading: nothing the game writes comes near.
 constexpr size_t kMaxRecordsBytes = 4096;
 constexpr size_t kMaxGhostBytes = 8u << 20;
+constexpr Difficulty kDifficulties[] = {Difficulty::Easy, Difficulty::Normal, Difficulty::Hard};
 
-// A file that is there but cannot be used goes aside, and the player is told once.
+size_t Index(Difficulty d) { return static_cast<size_t>(d); }
+
+// A file that is there but cannot be used goes aside, and the player is told
+// once; a run that keeps the player's files as they are only says so.
 void SetAsideDamaged(const std::string& path, const char* what) {
+    if (!UserFiles::WritesAllowed()) {
+        std::fprintf(stderr, "vorlan: %s file %s is damaged; playing without it\n", what, path.c_str());
+        return;
+    }
     const std::string moved = UserFiles::SetAside(path);
     if (moved.empty())
         std::fprintf(stderr, "vorlan: %s file %s is damaged and could not be moved aside; playing without it\n", what,
@@ -20,30 +28,78 @@ void SetAsideDamaged(const std::string& path, const char* what) {
         std::fprintf(stderr, "vorlan: %s file %s is damaged; set aside as %s\n", what, path.c_str(), moved.c_str());
 }
 
+void SayUnreadable(const std::string& path, const std::string& error) {
+    std::fprintf(stderr, "vorlan: cannot read %s (%s); it is kept as it is and nothing is saved over it this run\n",
+                 path.c_str(), error.c_str());
+}
+
+// Reads one file into `into`. False only when it is there but cannot be read.
 template <class T>
-void LoadOne(const std::string& path, size_t maxBytes, const char* what, T& into) {
+bool ReadOne(const std::string& path, size_t maxBytes, const char* what, T& into) {
     into = T{};
-    std::FILE* probe = std::fopen(path.c_str(), "rb");
-    if (!probe) return;  // none yet: nothing to say
-    std::fclose(probe);
-    const std::optional<std::string> text = UserFiles::ReadFile(path, maxBytes);
-    if (!text || !into.Parse(*text)) {
-        into = T{};
-        SetAsideDamaged(path, what);
+    std::string text, error;
+    switch (UserFiles::Read(path, maxBytes, text, error)) {
+        case UserFiles::ReadStatus::Missing: return true;  // none yet: nothing to say
+        case UserFiles::ReadStatus::Unreadable: SayUnreadable(path, error); return false;
+        case UserFiles::ReadStatus::TooBig: break;
+        case UserFiles::ReadStatus::Ok:
+            if (into.Parse(text)) return true;
+            break;
     }
+    into = T{};
+    SetAsideDamaged(path, what);
+    return true;
 }
 }  // namespace
 
-void PlayerRecords::Load(const std::string& where) {
-    folder = where.empty() ? UserFiles::DataDir() : where;
-    if (folder.empty()) return;
-    LoadOne(RecordsPath(), kMaxRecordsBytes, "records", records);
-    LoadOne(GhostPath(), kMaxGhostBytes, "ghost", best);
-    playing = best;
+std::string PlayerRecords::GhostPath(Difficulty d) const {
+    if (d == Difficulty::Normal) return folder + "/ghost.txt";
+    return folder + "/ghost-" + Settings::DifficultyName(d) + ".txt";
 }
 
-void PlayerRecords::GhostKey(bool down) {
-    if (down && !ghostKeyDown) ghostShown = !ghostShown;
+void PlayerRecords::Load(const std::string& where) {
+    folder = where.empty() ? UserFiles::DataDir() : where;
+    book = RecordsBook();
+    for (GhostTrack& line : best) line.Clear();
+    recordsBlocked = false;
+    for (bool& blocked : ghostBlocked) blocked = false;
+    if (!folder.empty()) {
+        recordsBlocked = !ReadOne(RecordsPath(), kMaxRecordsBytes, "records", book);
+        for (Difficulty d : kDifficulties) LoadGhost(d);
+    }
+    records = book.For(difficulty);
+    playing = best[Index(difficulty)];
+}
+
+void PlayerRecords::LoadGhost(Difficulty d) {
+    GhostTrack& line = best[Index(d)];
+    const std::string path = GhostPath(d);
+    ghostBlocked[Index(d)] = !ReadOne(path, kMaxGhostBytes, "ghost", line);
+    if (line.Empty()) return;
+    // A ghost is the best race's line; one of another time (its records were
+    // saved without it, or it outlived them) would ride a race that is not the record.
+    const std::optional<RecordEntry>& raceBest = book.For(d).best;
+    if (raceBest && raceBest->ms == line.raceMs) return;
+    line.Clear();
+    if (!UserFiles::WritesAllowed()) {
+        std::fprintf(stderr, "vorlan: ghost file %s is not the best race's; playing without it\n", path.c_str());
+        return;
+    }
+    const std::string moved = UserFiles::SetAside(path, ".stale");
+    std::fprintf(stderr, "vorlan: ghost file %s is not the best race's; %s\n", path.c_str(),
+                 moved.empty() ? "playing without it" : ("set aside as " + moved).c_str());
+}
+
+void PlayerRecords::SetDifficulty(Difficulty d) {
+    if (d == difficulty) return;
+    book.For(difficulty) = records;
+    difficulty = d;
+    records = book.For(d);
+    if (!inRace) playing = best[Index(d)];
+}
+
+void PlayerRecords::GhostKey(bool down, bool ownedElsewhere) {
+    if (down && !ghostKeyDown && !ownedElsewhere) ghostShown = !ghostShown;
     ghostKeyDown = down;
 }
 
@@ -63,7 +119,8 @@ void PlayerRecords::BeginRace() {
     splitFramesLeft = 0;
     splitKnown = false;
     riding.Clear();
-    playing = best;
+    raceDifficulty = difficulty;
+    playing = best[Index(difficulty)];
 }
 
 void PlayerRecords::Frame(const RaceState& state) {
@@ -102,18 +159,52 @@ void PlayerRecords::Frame(const RaceState& state) {
 
 void PlayerRecords::Finish(uint32_t raceMs) {
     finished = true;
-    const Records::Outcome outcome = records.Offer(raceMs, lapTimes.data(), static_cast<int>(lapTimes.size()),
-                                                   TodayDate());
+    const Records::Outcome outcome =
+        records.Offer(raceMs, lapTimes.data(), static_cast<int>(lapTimes.size()), today ? today() : TodayDate());
     if (outcome.newBest) {
         newRecord = true;
         riding.raceMs = raceMs;
-        best = riding;
+        best[Index(raceDifficulty)] = riding;
     }
     if (!outcome.newBest && !outcome.newBestLap) return;
-    // The line first: records that name a best race without its ghost are
-    // fine, a ghost newer than the records is not worse.
-    if (outcome.newBest && !best.Empty() && !Save(GhostPath(), best.Text())) return;
-    Save(RecordsPath(), records.Text());
+    book.For(raceDifficulty) = records;
+    // Demos, scripted and replayed runs show what they would have earned but keep nothing.
+    if (!UserFiles::WritesAllowed()) return;
+    SaveMerged(outcome.newBest);
+}
+
+void PlayerRecords::SaveMerged(bool newGhost) {
+    if (folder.empty()) {
+        Save(RecordsPath(), {});
+        return;
+    }
+    // Another copy of the game may be saving too: one at a time, and each
+    // keeps what the other saved if it is better.
+    UserFiles::FolderLock lock(folder);
+    const Difficulty d = raceDifficulty;
+    if (recordsBlocked) return;  // the ghost is only good beside its records
+    RecordsBook saved;
+    if (!ReadOne(RecordsPath(), kMaxRecordsBytes, "records", saved)) {
+        recordsBlocked = true;
+        return;
+    }
+    saved.Merge(book);
+    // The records first, whatever becomes of the larger ghost file.
+    if (!Save(RecordsPath(), saved.Text())) return;
+    book = saved;
+    records = book.For(difficulty);
+    if (!newGhost || ghostBlocked[Index(d)]) return;
+    GhostTrack theirs;
+    if (!ReadOne(GhostPath(d), kMaxGhostBytes, "ghost", theirs)) {
+        ghostBlocked[Index(d)] = true;
+        return;
+    }
+    // Theirs is the record's line when their race was the faster.
+    if (!theirs.Empty() && theirs.raceMs < best[Index(d)].raceMs) {
+        best[Index(d)] = theirs;
+        return;
+    }
+    Save(GhostPath(d), best[Index(d)].Text());
 }
 
 bool PlayerRecords::Save(const std::string& path, const std::string& text) {

@@ -1,13 +1,14 @@
 #pragma once
 // What a race adds to the player's records: lap times and splits as they
 // come, the line the player rides, and at the finish the new bests and the
-// ghost of the best race, saved in the data folder. It is told the race's
-// state each frame in plain numbers and changes nothing of the race.
-// No GL, AL or SDL here.
+// ghost of the best race, saved in the data folder, each difficulty apart.
+// It is told the race's state each frame in plain numbers and changes
+// nothing of the race. No GL, AL or SDL here.
 
 #include "profile/GhostTrack.h"
 #include "profile/Records.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,39 +24,54 @@ public:
         GhostPose player;       // the player's bike
     };
 
-    // Reads the records and the ghost from folder (the data folder when
-    // empty). A damaged file is set aside with one line on standard error.
+    // Reads the records and the ghosts from folder (the data folder when
+    // empty). A damaged file is set aside with one line on standard error; one
+    // that is there but cannot be read is said once and never written over.
     void Load(const std::string& folder = {});
     void Frame(const RaceState& state);
     // The ghost key, pressed or not this frame: a press shows or hides it.
-    void GhostKey(bool down);
+    // A key that belongs to something else this frame (a menu) does nothing.
+    void GhostKey(bool down, bool ownedElsewhere = false);
     // Whether a ghost starts shown (the --no-ghost option, a setting).
     void SetGhostShown(bool shown) { ghostShown = shown; }
+    // The difficulty raced: its records are shown and compared, its ghost rides.
+    void SetDifficulty(Difficulty difficulty);
+    Difficulty CurrentDifficulty() const { return difficulty; }
 
     bool GhostShown() const { return ghostShown; }
     // Where the ghost is this frame; nothing while there is no ghost.
     std::optional<GhostPose> GhostNow() const;
 
-    Records records;
+    Records records;                      // the current difficulty's
     bool newRecord = false;               // this race beat the old best
     std::vector<uint32_t> lapTimes;       // this race's finished laps
     int lastSplitMs = 0;                  // the last lap against the best lap before it
     int splitFramesLeft = 0;              // frames the split stays on screen
     bool splitKnown = false;              // there was a best lap to compare with
+    // The day a record is set; the platform's clock in the game.
+    std::function<std::string()> today = TodayDate;
 
     static constexpr int kLaps = 3;
     static constexpr int kSplitFrames = 120;  // two seconds
 
     std::string RecordsPath() const { return folder + "/records.txt"; }
-    std::string GhostPath() const { return folder + "/ghost.txt"; }
+    // ghost.txt for normal (as before difficulties were kept apart), ghost-easy.txt, ghost-hard.txt.
+    std::string GhostPath(Difficulty d) const;
+    std::string GhostPath() const { return GhostPath(difficulty); }
 
 private:
     void BeginRace();
     void Finish(uint32_t raceMs);
+    // Reads the files again, keeps the better of each time and writes.
+    void SaveMerged(bool newGhost);
     bool Save(const std::string& path, const std::string& text);
+    void LoadGhost(Difficulty d);
 
     std::string folder;
-    GhostTrack best;        // the best race's line, as saved
+    RecordsBook book;       // every difficulty's, as last read or saved
+    Difficulty difficulty = Difficulty::Normal;
+    Difficulty raceDifficulty = Difficulty::Normal;
+    GhostTrack best[3];     // each difficulty's best race line, as saved
     GhostTrack playing;     // the line the ghost rides this race
     GhostTrack riding;      // the line the player rides now
     bool inRace = false;
@@ -66,4 +82,7 @@ private:
     bool ghostShown = true;
     bool ghostKeyDown = false;
     bool saidCannotWrite = false;
+    // Files that are there but could not be read: never written over this run.
+    bool recordsBlocked = false;
+    bool ghostBlocked[3] = {false, false, false};
 };

@@ -93,12 +93,17 @@ float Settings::EnemyTopSpeed(Difficulty difficulty) {
 
 void Settings::Load(const std::string& path, const std::function<bool(const std::string&)>& isKeyName) {
     loadedPath = path;
-    const std::optional<std::string> text = UserFiles::ReadFile(path, kMaxFileBytes);
-    Parse(text ? *text : std::string(), isKeyName);
-    std::error_code error;
-    if (!text && std::filesystem::exists(path, error)) {
-        problems.push_back("cannot be read, defaults used");
+    std::string text, error;
+    const UserFiles::ReadStatus status = UserFiles::Read(path, kMaxFileBytes, text, error);
+    Parse(status == UserFiles::ReadStatus::Ok ? text : std::string(), isKeyName);
+    if (status == UserFiles::ReadStatus::TooBig) {
+        problems.push_back("is too big to be settings, defaults used");
         unreadableLines = true;
+    } else if (status == UserFiles::ReadStatus::Unreadable) {
+        // There but not readable now (permissions, an I/O error): what it
+        // holds may be fine, so it is never written over.
+        problems.push_back("cannot be read (" + error + "), defaults used");
+        unreadableFile = true;
     }
 }
 
@@ -238,6 +243,10 @@ std::string Settings::Text() const {
 bool Settings::Save(const std::string& path, std::string& error) {
     if (path.empty()) {
         error = "no folder for settings (neither XDG_CONFIG_HOME nor HOME is set)";
+        return false;
+    }
+    if (unreadableFile && path == loadedPath) {
+        error = path + " could not be read, so it is not written over";
         return false;
     }
     const std::string text = Text();

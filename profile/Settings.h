@@ -6,6 +6,7 @@
 // the lines it does not know. No GL, AL or SDL here.
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -63,5 +64,26 @@ private:
     std::vector<Line> lines;
     std::vector<std::string> problems;
     bool unreadableLines = false;
+    bool unreadableFile = false;
     std::string loadedPath;
+};
+
+// This run's values that are not the player's settings: the command line's
+// (--fullscreen, --render-scale, --no-ghost) and a replay's difficulty. The
+// options screen shows them for what they are; they are never saved.
+struct SettingsOverrides {
+    std::optional<bool> fullscreen;
+    std::optional<float> renderScale;
+    std::optional<bool> ghost;
+    std::optional<Difficulty> difficulty;
+
+    // The settings in force: the player's with this run's values over them.
+    Settings Apply(const Settings& settings) const {
+        Settings inForce = settings;
+        if (fullscreen) inForce.fullscreen = *fullscreen;
+        if (renderScale) inForce.renderScale = *renderScale;
+        if (ghost) inForce.ghost = *ghost;
+        if (difficulty) inForce.difficulty = *difficulty;
+        return inForce;
+    }
 };

@@ -4,13 +4,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace UserFiles {
 namespace {
 constexpr const char* kGameFolder = "vorlan-moto";
+std::string g_profile;
+bool g_writesAllowed = true;
 
 std::string BaseDir(const char* variable, const char* fallbackUnderHome) {
     const char* value = std::getenv(variable);
@@ -55,13 +59,50 @@ std::string FolderOf(const std::string& path) {
 }
 }  // namespace
 
-std::string DataDir() { return Folder("XDG_DATA_HOME", ".local/share"); }
-std::string ConfigDir() { return Folder("XDG_CONFIG_HOME", ".config"); }
+std::string DataDir() { return g_profile.empty() ? Folder("XDG_DATA_HOME", ".local/share") : g_profile; }
+std::string ConfigDir() { return g_profile.empty() ? Folder("XDG_CONFIG_HOME", ".config") : g_profile; }
 
-std::optional<std::string> ReadFile(const std::string& path, size_t maxBytes) {
+bool UseProfile(const std::string& dir, std::string& error) {
+    if (dir.empty()) {
+        error = "needs a folder";
+        return false;
+    }
+    std::string made;
+    if (!MakeFolders(dir, made)) {
+        error = made;
+        return false;
+    }
+    // Tried rather than asked (access() answers yes to root for everything).
+    DIR* listing = opendir(dir.c_str());
+    if (!listing) {
+        error = "cannot read " + dir + ": " + std::strerror(errno);
+        return false;
+    }
+    closedir(listing);
+    std::string probe = dir + "/.vorlan-probe-XXXXXX";
+    const int fd = mkstemp(probe.data());
+    if (fd < 0) {
+        error = "cannot write in " + dir + ": " + std::strerror(errno);
+        return false;
+    }
+    close(fd);
+    unlink(probe.c_str());
+    g_profile = dir;
+    return true;
+}
+
+void SetWritesAllowed(bool allowed) { g_writesAllowed = allowed; }
+bool WritesAllowed() { return g_writesAllowed; }
+
+ReadStatus Read(const std::string& path, size_t maxBytes, std::string& text, std::string& error) {
+    text.clear();
     FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return std::nullopt;
-    std::string text;
+    if (!file) {
+        const int cause = errno;
+        error = std::strerror(cause);
+        // Not there: no such file, or a folder on the way that is a file.
+        return cause == ENOENT || cause == ENOTDIR ? ReadStatus::Missing : ReadStatus::Unreadable;
+    }
     char buffer[8192];
     size_t got = 0;
     bool tooBig = false;
@@ -73,9 +114,34 @@ std::optional<std::string> ReadFile(const std::string& path, size_t maxBytes) {
         text.append(buffer, got);
     }
     const bool failed = std::ferror(file) != 0;
+    if (failed) error = std::strerror(errno);
     std::fclose(file);
-    if (failed || tooBig) return std::nullopt;
+    if (failed) return ReadStatus::Unreadable;
+    if (tooBig) {
+        error = "larger than any file the game writes";
+        return ReadStatus::TooBig;
+    }
+    return ReadStatus::Ok;
+}
+
+std::optional<std::string> ReadFile(const std::string& path, size_t maxBytes) {
+    std::string text, error;
+    if (Read(path, maxBytes, text, error) != ReadStatus::Ok) return std::nullopt;
     return text;
+}
+
+FolderLock::FolderLock(const std::string& dir) {
+    std::string error;
+    if (!MakeFolders(dir, error)) return;
+    fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+}
+
+FolderLock::~FolderLock() {
+    if (fd >= 0) close(fd);  // closing lets the lock go
 }
 
 bool WriteAtomically(const std::string& path, const std::string& text, std::string& error) {
@@ -110,9 +176,9 @@ bool WriteAtomically(const std::string& path, const std::string& text, std::stri
     return true;
 }
 
-std::string SetAside(const std::string& path) {
+std::string SetAside(const std::string& path, const std::string& suffix) {
     for (int n = 1; n < 1000; ++n) {
-        const std::string name = path + (n == 1 ? ".bad" : ".bad-" + std::to_string(n));
+        const std::string name = path + suffix + (n == 1 ? "" : "-" + std::to_string(n));
         struct stat info {};
         if (lstat(name.c_str(), &info) == 0) continue;
         // link + unlink never replaces a file that appeared meanwhile.

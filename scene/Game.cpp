@@ -14,6 +14,7 @@
 #include "scene/GameSettings.h"
 #include "scene/HudSprite.h"
 #include "profile/PlayerRecords.h"
+#include "profile/UserFiles.h"
 #include "scene/PointFile.h"
 #include "scene/RaceTimer.h"
 #include "scene/RecordsHud.h"
@@ -107,9 +108,11 @@ void Game::Init() {
     dashPanels.push_back(new DashPanel(*this, *modelCache, Matrix::CreateTranslation(-50.0f, 0.05f, 30.0f), 180.0f));
     sky = new Sky(*modelCache);
     records = new PlayerRecords;
+    records->today = [] { return Platform().LocalDate(); };
     records->Load();
     ghostBike = new GhostBike(*modelCache);
     recordsHud = new RecordsHud(textureCache);
+    PreparePrograms();  // the ghost's, the sky's and the panels' too
     fadeOut = false;
     fadeAlpha = 0.0f;
 
@@ -141,20 +144,40 @@ void Game::LoadSettings(const std::string& path) {
 }
 
 void Game::ApplySettings() {
-    ApplyVolumesAndKeys(settings);
+    const Settings inForce = overrides.Apply(settings);
+    ApplyVolumesAndKeys(inForce);
     for (Enemy* enemy : enemies)
-        if (enemy) enemy->maxSpeed = Settings::EnemyTopSpeed(settings.difficulty);
-    // Only a change moves the window: --fullscreen holds until the player switches.
-    if (setFullscreen && settings.fullscreen != shownFullscreen) setFullscreen(settings.fullscreen);
-    shownFullscreen = settings.fullscreen;
-    // Likewise the ghost (G and --no-ghost hold) and the render scale (--render-scale holds).
-    if (records && settings.ghost != appliedGhost) records->SetGhostShown(settings.ghost);
-    appliedGhost = settings.ghost;
-    if (settings.renderScale != appliedRenderScale) AxDirect3D::GetInstance().SetRenderScale(settings.renderScale);
-    appliedRenderScale = settings.renderScale;
+        if (enemy) enemy->maxSpeed = Settings::EnemyTopSpeed(inForce.difficulty);
+    if (records) records->SetDifficulty(inForce.difficulty);
+    // Only a change moves the window, so F11 holds until the line changes.
+    if (setFullscreen && inForce.fullscreen != shownFullscreen) setFullscreen(inForce.fullscreen);
+    shownFullscreen = inForce.fullscreen;
+    seenFullscreen = isFullscreen ? isFullscreen() : shownFullscreen;
+    // Likewise the ghost (G holds) and the render scale.
+    if (records && inForce.ghost != appliedGhost) records->SetGhostShown(inForce.ghost);
+    appliedGhost = inForce.ghost;
+    if (inForce.renderScale != appliedRenderScale) AxDirect3D::GetInstance().SetRenderScale(inForce.renderScale);
+    appliedRenderScale = inForce.renderScale;
+}
+
+// F11, Alt+Enter and G are the player's own choices: the lines follow them.
+void Game::FollowPlayerSwitches() {
+    if (isFullscreen) {
+        const bool now = isFullscreen();
+        if (now != seenFullscreen) {
+            seenFullscreen = shownFullscreen = settings.fullscreen = now;
+            overrides.fullscreen.reset();
+        }
+    }
+    if (records && records->GhostShown() != appliedGhost) {
+        appliedGhost = settings.ghost = records->GhostShown();
+        overrides.ghost.reset();
+    }
 }
 
 bool Game::SaveSettings() {
+    // Demos, scripted and replayed runs keep the changes for this run only.
+    if (!UserFiles::WritesAllowed()) return true;
     std::string error;
     if (settings.Save(settingsPath, error)) return true;
     // Once: the settings still hold for this run.
@@ -176,13 +199,21 @@ void Game::LoadStage() {
     player = new Player(*this, *modelCache);
     enemies[0] = new Enemy(*this, *modelCache);
     enemies[1] = new Enemy(*this, *modelCache, Vector3(-2.0f, 0.2f, -2.0f));
-    for (Enemy* enemy : enemies) enemy->maxSpeed = Settings::EnemyTopSpeed(settings.difficulty);
+    for (Enemy* enemy : enemies) enemy->maxSpeed = Settings::EnemyTopSpeed(DifficultyInForce());
     course = new Course(*this, *modelCache);
     walls = new WallSet(*this, *modelCache);
     obstacles = new ObstacleManager(*this, *modelCache);
     raceTimer = new RaceTimer(textureCache);
     camera = new ChaseCamera(*this);
     engineSound = new EngineSound(*this);
+    PreparePrograms();
+}
+
+// Every program the stage's models may be drawn with, built while it loads
+// rather than the first time a race shows one.
+void Game::PreparePrograms() {
+    AxModelShader& shader = AxShaderManager::GetInstance().modelShader;
+    modelCache->ForEach([&shader](const AxModel& model) { shader.Prepare(&model); });
 }
 
 void Game::ReleaseStage() {
@@ -322,7 +353,7 @@ void Game::Update() {
 
 void Game::UpdateRecords() {
     if (!records) return;
-    records->GhostKey(Platform().IsKeyDown(Key::Ghost));
+    records->GhostKey(Platform().IsKeyDown(Key::Ghost), options.OwnsKeys());
     PlayerRecords::RaceState state;
     state.racing = mode == 0 && player && raceTimer;
     if (state.racing) {
@@ -335,13 +366,17 @@ void Game::UpdateRecords() {
 }
 
 void Game::Frame() {
+    const int programsBefore = AxShaderManager::GetInstance().modelShader.BuiltCount();
+    const bool racing = mode == 0;
     if (!paused) {
         FrameStats::Section section(FrameStats::kUpdate);
         // Before the title reads Enter, so Enter on an open screen stays there.
         options.Update(Platform(), mode == 1 && !fadeOut, rawKeys);
         Update();
     }
+    FollowPlayerSwitches();
     takesEscape = options.HoldsEscape();
+    ownsKeys = options.OwnsKeys();
     // A gamepad's Start pauses a race under way and stands for Enter elsewhere.
     startPauses = mode == 0 && !PlayerFinished();
     FrameStats::Section section(FrameStats::kDraw);
@@ -358,6 +393,8 @@ void Game::Frame() {
     if (mode == 0) DrawRaceHUD();
     else if (options.open) DrawOptions();
     else DrawTitle();
+    if (racing)
+        FrameStats::Get().programsBuiltInRace += AxShaderManager::GetInstance().modelShader.BuiltCount() - programsBefore;
 }
 
 void Game::DrawOptions() {

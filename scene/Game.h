@@ -42,6 +42,7 @@ public:
     static void SetLights();
     void LoadStage();
     void ReleaseStage();
+    void PreparePrograms();
     void Update() override;
     void Draw() override;
     void Frame() override;
@@ -102,22 +103,29 @@ public:
 
     // The player's settings: read from path (reporting what it could not
     // use once on standard error) and applied; the options screen saves
-    // them back there.
+    // them back there (in a run that may write the player's files).
     void LoadSettings(const std::string& path);
     // Puts the settings in force: volumes, the computer bikes' top speed, keys.
     void ApplySettings();
     bool SaveSettings();
+    void FollowPlayerSwitches();
+    // The difficulty raced: a replay's own, or the player's.
+    Difficulty DifficultyInForce() const { return overrides.difficulty.value_or(settings.difficulty); }
 
     Settings settings;
+    // Set by the application before LoadSettings: this run's own values.
+    SettingsOverrides overrides;
     std::string settingsPath;
-    OptionsScreen options{settings};
+    OptionsScreen options{settings, overrides};
     AxTexture* optionsTex = nullptr;
     // Set by the application: a key to bind may come from the keyboard
     // itself; the window's fullscreen follows the setting.
     bool rawKeys = false;
     std::function<void(bool)> setFullscreen;
+    std::function<bool()> isFullscreen;
     bool saveFailureReported = false;
     bool shownFullscreen = false;
+    bool seenFullscreen = false;  // the window as last seen: a change since is F11 or Alt+Enter
     bool appliedGhost = true;          // the ghost is shown unless told otherwise
     float appliedRenderScale = 1.0f;  // the device starts at full size
 

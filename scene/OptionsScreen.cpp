@@ -35,8 +35,9 @@ void OptionsScreen::ShowNote(int which) {
 }
 
 void OptionsScreen::Update(IPlatform& platform, bool canOpen, bool rawKeys) {
+    openAtFrameStart = open;
     std::copy(std::begin(down), std::end(down), std::begin(before));
-    for (int k = 0; k < kKeyCount; ++k) down[k] = platform.IsKeyDown(static_cast<Key>(k));
+    for (int k = 0; k < kKeyCount; ++k) down[k] = platform.IsMenuKeyDown(static_cast<Key>(k));
     // Taken every frame, so a key pressed before the wait does not count.
     const int rawKey = platform.TakeKeyPressed();
     if (escapeHeld && !down[static_cast<int>(Key::Escape)]) escapeHeld = false;
@@ -83,21 +84,31 @@ void OptionsScreen::Update(IPlatform& platform, bool canOpen, bool rawKeys) {
 }
 
 void OptionsScreen::Change(int step) {
+    // From the value shown; a change is the player's and ends this run's own value.
+    const Settings shown = overrides.Apply(settings);
     switch (line) {
-        case kGhost: settings.ghost = !settings.ghost; break;
-        case kFullscreen: settings.fullscreen = !settings.fullscreen; break;
+        case kGhost:
+            settings.ghost = !shown.ghost;
+            overrides.ghost.reset();
+            break;
+        case kFullscreen:
+            settings.fullscreen = !shown.fullscreen;
+            overrides.fullscreen.reset();
+            break;
         case kDifficulty: {
-            const int d = std::clamp(static_cast<int>(settings.difficulty) + step, 0, 2);
+            const int d = std::clamp(static_cast<int>(shown.difficulty) + step, 0, 2);
             settings.difficulty = static_cast<Difficulty>(d);
+            overrides.difficulty.reset();
             break;
         }
         case kMusic: settings.music = std::clamp(settings.music + step, 0, Settings::kMaxVolume); break;
         case kEffects: settings.effects = std::clamp(settings.effects + step, 0, Settings::kMaxVolume); break;
         case kRenderScale: {
             // Whole steps of 5 %, so repeated presses land on round values.
-            const float steps = std::round(settings.renderScale / kRenderScaleStep) + static_cast<float>(step);
+            const float steps = std::round(shown.renderScale / kRenderScaleStep) + static_cast<float>(step);
             settings.renderScale =
                 std::clamp(steps * kRenderScaleStep, Settings::kMinRenderScale, Settings::kMaxRenderScale);
+            overrides.renderScale.reset();
             break;
         }
         default: return;
@@ -138,7 +149,8 @@ void OptionsScreen::Draw(AxTexture* atlas) const {
             DrawHudSprite(HudAt(x + static_cast<float>(i * L::kGlyphAdvance), y), atlas, Rect(L::Glyph(s[i])), 1.0f,
                           0.0f, 0.5f);
     };
-    constexpr float kTop = 200.0f, kRow = 46.0f, kLabelX = -400.0f, kValueX = 40.0f;
+    constexpr float kTop = 200.0f, kRow = 46.0f, kLabelX = -400.0f, kValueX = 40.0f, kMarkX = 230.0f;
+    const Settings shown = overrides.Apply(settings);
 
     stretched(L::kPanelTile, 0.0f, 0.0f, 920.0f, 680.0f, 1.0f);
     DrawHudSprite(HudAt(0.0f, 280.0f), atlas, Rect(L::kTitle));
@@ -153,14 +165,28 @@ void OptionsScreen::Draw(AxTexture* atlas) const {
                               Rect(p < value ? L::kPipOn : L::kPipOff), 1.0f, 0.0f, 0.5f);
             text(std::to_string(value), kValueX + 300.0f, y);
         };
+        // This run's own value, not the saved one.
+        auto mark = [&](bool overridden) {
+            if (overridden) text("(THIS RUN)", kMarkX, y);
+        };
         switch (i) {
-            case kGhost: word(settings.ghost ? L::kOn : L::kOff); break;
-            case kDifficulty: word(L::kEasy + static_cast<int>(settings.difficulty)); break;
+            case kGhost:
+                word(shown.ghost ? L::kOn : L::kOff);
+                mark(overrides.ghost.has_value());
+                break;
+            case kDifficulty:
+                word(L::kEasy + static_cast<int>(shown.difficulty));
+                mark(overrides.difficulty.has_value());
+                break;
             case kMusic: pips(settings.music); break;
             case kEffects: pips(settings.effects); break;
-            case kFullscreen: word(settings.fullscreen ? L::kOn : L::kOff); break;
+            case kFullscreen:
+                word(shown.fullscreen ? L::kOn : L::kOff);
+                mark(overrides.fullscreen.has_value());
+                break;
             case kRenderScale:
-                text(std::to_string(static_cast<int>(std::lround(settings.renderScale * 100.0f))) + "%", kValueX, y);
+                text(std::to_string(static_cast<int>(std::lround(shown.renderScale * 100.0f))) + "%", kValueX, y);
+                mark(overrides.renderScale.has_value());
                 break;
             default:
                 if (waitingForKey && i == line) word(L::kPressKey);

@@ -1,13 +1,16 @@
 #pragma once
 // The options screen over the title: Up and Down choose a line, Left and
 // Right change it, a key line waits for the next key; O (a gamepad's Y or
-// B) or Escape close it. Every change goes to the settings at once.
+// B) or Escape close it. Every change goes to the settings at once. It shows
+// the values in force, marking this run's own (from the command line) that
+// are not saved, and reads its own fixed keys whatever the bindings.
 
 #include "framework/platform/Platform.h"
 
 #include <functional>
 
 class Settings;
+struct SettingsOverrides;
 class AxTexture;
 
 class OptionsScreen {
@@ -15,7 +18,7 @@ public:
     enum Line { kGhost, kDifficulty, kMusic, kEffects, kFullscreen, kRenderScale, kThrottle, kLeft, kRight, kPause,
                 kLineCount };
 
-    explicit OptionsScreen(Settings& settings) : settings(settings) {}
+    OptionsScreen(Settings& settings, SettingsOverrides& overrides) : settings(settings), overrides(overrides) {}
 
     // Once a frame. canOpen: the title is showing and waiting. rawKeys: a
     // key to bind may come from the keyboard itself (not in scripted runs).
@@ -25,6 +28,9 @@ public:
     // While open, and after Escape closed it until Escape is let go: Escape
     // belongs to this screen rather than quitting.
     bool HoldsEscape() const { return open || escapeHeld; }
+    // While open (the frame it closes included) the keys are the screen's:
+    // nothing else acts on them.
+    bool OwnsKeys() const { return open || openAtFrameStart; }
 
     bool open = false;
     int line = 0;
@@ -44,7 +50,9 @@ private:
     void ShowNote(int which);
 
     Settings& settings;
+    SettingsOverrides& overrides;
     bool down[kKeyCount] = {};
     bool before[kKeyCount] = {};
     bool escapeHeld = false;
+    bool openAtFrameStart = false;
 };

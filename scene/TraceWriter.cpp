@@ -116,7 +116,7 @@ void WriteGame(JsonLine& line, const Game& game) {
     line.EndArray();
     WriteRecords(line, game.records);
     line.BeginObject("settings").Integer("music", game.settings.music).Integer("effects", game.settings.effects);
-    line.String("difficulty", Settings::DifficultyName(game.settings.difficulty)).EndObject();
+    line.String("difficulty", Settings::DifficultyName(game.DifficultyInForce())).EndObject();
     line.BeginObject("options").Bool("open", game.options.open).Integer("line", game.options.line).EndObject();
 }
 }  // namespace

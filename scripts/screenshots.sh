@@ -8,17 +8,15 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${1:-$ROOT/build}"
 WORK="$(mktemp -d)"
 trap 'rm -rf "$WORK"' EXIT
-# The game's own settings, not the ones kept in this machine's home.
-export XDG_CONFIG_HOME="$WORK/config"
 cd "$BUILD"
 printf '5 5 Enter\n' > "$WORK/start.txt"
 run=(./vorlan --headless --no-render --fixed-clock --uncapped --autopilot --seed 1 --input "$WORK/start.txt")
 
-# Each run keeps its records in its own folder, never the player's.
-mkdir -p "$WORK/first" "$WORK/second"
+# Each run keeps its settings and records in a fresh profile folder of its
+# own, never the player's, and starts from the game's own settings.
 
 # A logic-only run finds the frame the player finishes.
-XDG_DATA_HOME="$WORK/first" "${run[@]}" --frames 9000 --trace "$WORK/trace.jsonl" >/dev/null
+"${run[@]}" --profile "$WORK/first" --frames 9000 --trace "$WORK/trace.jsonl" >/dev/null
 finish=$(python3 -c '
 import json, sys
 for line in open(sys.argv[1]):
@@ -28,7 +26,7 @@ for line in open(sys.argv[1]):
 ' "$WORK/trace.jsonl")
 [ -n "$finish" ] || { echo "screenshots: the player did not finish" >&2; exit 1; }
 
-XDG_DATA_HOME="$WORK/second" "${run[@]}" --frames $((finish + 91)) \
+"${run[@]}" --profile "$WORK/second" --frames $((finish + 91)) \
   --screenshot "3:$ROOT/docs/title.png" \
   --screenshot "280:$ROOT/docs/countdown.png" \
   --screenshot "1500:$ROOT/docs/race.png" \
@@ -38,12 +36,13 @@ head -n $((finish + 1)) "$WORK/trace.jsonl" > "$WORK/race.jsonl"
 # Seed 3 against the first run's records: the ghost of the seed-1 race beside
 # the player just after lap 1 (with the split), and a new record at the end.
 ghost_run=(./vorlan --headless --no-render --fixed-clock --uncapped --autopilot --seed 3 --input "$WORK/start.txt")
-XDG_DATA_HOME="$WORK/first" "${ghost_run[@]}" --frames 4070 \
+"${ghost_run[@]}" --profile "$WORK/first" --frames 4070 \
   --screenshot "1640:$ROOT/docs/ghost.png" \
   --screenshot "4069:$ROOT/docs/records.png" >/dev/null
 # The options screen over the title, the second line chosen.
 printf '5 5 O\n15 15 Down\n' > "$WORK/options.txt"
 ./vorlan --headless --no-render --fixed-clock --uncapped --seed 1 --input "$WORK/options.txt" --frames 31 \
+  --profile "$WORK/options" \
   --screenshot "30:$ROOT/docs/options.png" >/dev/null
 echo "screenshots: docs/title.png docs/countdown.png docs/race.png docs/result.png docs/race-paths.png" \
   "docs/ghost.png docs/records.png docs/options.png"

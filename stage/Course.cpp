@@ -1,6 +1,7 @@
 #include "stage/Course.h"
 
 #include "bike/CollisionHelper.h"
+#include "framework/Random.h"
 #include "bike/Enemy.h"
 #include "bike/Player.h"
 #include "framework/audio/AxSoundEffect.h"
@@ -12,7 +13,6 @@
 #include "stage/ChaseCamera.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace {
 
@@ -124,12 +124,12 @@ void WhiteSmoke::Spawn(AxTextureCache* textureCache, const Matrix& bikeWorld, co
                        bool /*accelerating: already folded into size by the caller*/) {
     Reset(LoadTexture(textureCache, "Data/Texture/WhiteSmoke.png"), size);
     // Just behind and above the bike's centre, 0.6 to 1.1 back.
-    const float ox = 0.08f + 0.005f * static_cast<float>(std::rand() % 5);
-    const float oy = 0.25f + 0.005f * static_cast<float>(std::rand() % 5);
-    const float oz = -0.6f + 0.05f * static_cast<float>(std::rand() % 11 - 10);
+    const float ox = 0.08f + 0.005f * static_cast<float>(Random::Next() % 5);
+    const float oy = 0.25f + 0.005f * static_cast<float>(Random::Next() % 5);
+    const float oz = -0.6f + 0.05f * static_cast<float>(Random::Next() % 11 - 10);
     world = Matrix::CreateTranslation(offset + Vector3(ox, oy, oz)) * bikeWorld;
-    const float p = 0.5f * static_cast<float>(std::rand() % 3 - 1);
-    const float q = 0.5f * static_cast<float>(std::rand() % 3 - 1);
+    const float p = 0.5f * static_cast<float>(Random::Next() % 3 - 1);
+    const float q = 0.5f * static_cast<float>(Random::Next() % 3 - 1);
     velocity = (Vector3::Transform(Vector3(p, q, -3.0f), bikeWorld) - bikeWorld.Translation()).Normalized() *
                kWhiteSmokeDrift;
 }
@@ -145,8 +145,8 @@ SandSmoke::SandSmoke(Game& game, AxTextureCache* textureCache, const Matrix& bik
 void SandSmoke::Spawn(AxTextureCache* textureCache, const Matrix& bikeWorld, float size) {
     Reset(LoadTexture(textureCache, "Data/Texture/SandSmoke.png"), size);
     // At the rear wheel's distance behind the bike.
-    const float ox = 0.01f * static_cast<float>(std::rand() % 51 - 25);
-    const float oy = 0.01f * static_cast<float>(std::rand() % 51 - 25);
+    const float ox = 0.01f * static_cast<float>(Random::Next() % 51 - 25);
+    const float oy = 0.01f * static_cast<float>(Random::Next() % 51 - 25);
     world = Matrix::CreateTranslation(ox, oy, -0.56f) * bikeWorld;
 }
 

@@ -1,6 +1,7 @@
 #include "stage/ObstacleManager.h"
 
 #include "bike/CollisionHelper.h"
+#include "framework/Random.h"
 #include "bike/Enemy.h"
 #include "bike/Player.h"
 #include "framework/audio/AxSoundEffect.h"
@@ -11,7 +12,6 @@
 #include "stage/Excavator.h"
 #include "stage/FloorSwitch.h"
 
-#include <cstdlib>
 #include <limits>
 
 namespace {
@@ -81,12 +81,12 @@ BoxFragment::BoxFragment(AxModelCache& modelCache, const Vector3& spawnPosition)
     models[1] = modelCache.GetModel("Data/Obstacle/WoodBox/Fragment2.gltf");
     models[2] = modelCache.GetModel("Data/Obstacle/WoodBox/Fragment3.gltf");
     // Separate statements: the draws must happen in this order.
-    velocity.x = static_cast<float>(std::rand() % 21 - 10) * 0.05f;
-    velocity.y = static_cast<float>(std::rand() % 15) * 0.15f;
-    velocity.z = static_cast<float>(std::rand() % 21 - 10) * 0.05f;
-    modelIndex = std::rand() % 3;
-    spinAxis = std::rand() % 3;
-    spinSpeed = std::rand() % 31 - 15;
+    velocity.x = static_cast<float>(Random::Next() % 21 - 10) * 0.05f;
+    velocity.y = static_cast<float>(Random::Next() % 15) * 0.15f;
+    velocity.z = static_cast<float>(Random::Next() % 21 - 10) * 0.05f;
+    modelIndex = Random::Next() % 3;
+    spinAxis = Random::Next() % 3;
+    spinSpeed = Random::Next() % 31 - 15;
 }
 
 void BoxFragment::Update() {

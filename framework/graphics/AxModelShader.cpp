@@ -207,6 +207,7 @@ unsigned AxModelShader::VariantProgram(int v) {
                                         std::pair{kFog, "FOG"}, std::pair{kPointLights, "POINT_LIGHTS"}})
             defines += std::string("#define ") + name + ((v & bit) ? " 1\n" : " 0\n");
         if (!BuildProgram(variants[v], defines)) variants[v].Release();
+        ++builtCount;
     }
     // The general program draws the same, only slower.
     return variants[v].program ? variants[v].program : program.program;
@@ -235,14 +236,54 @@ bool IsWhite(const AxTexture* texture) {
 }
 }  // namespace
 
+// Scene-wide switches: the fog, and whether any point light shines.
+int AxModelShader::SceneSwitches() const {
+    const AxShaderManager& shaders = AxShaderManager::GetInstance();
+    return (shaders.cb7Camera.data.g_DistanceFogEnable != 0 ? kFog : 0) |
+           (shaders.cb8Light.data.g_PL_Num > 0 ? kPointLights : 0);
+}
+
+int AxModelShader::SubsetVariant(const AxModel& model, const AxModelNode& node, int materialNo, int lit, int scene,
+                                 const Vector4& tintNow) const {
+    // Without a material of its own the subset keeps the previous one's
+    // (textures included), blended and alpha tested.
+    if (materialNo == -1) return lit | scene | kAlphaTest | kTextured | kSurfaceMaps;
+    const AxMaterial& m = model.materials[static_cast<size_t>(materialNo)];
+    // Alpha 1 everywhere (texture, factor with the tint, and vertex
+    // colours): the pixels come out the same unblended, and cost less.
+    const bool opaque = m.baseColor[3] * tintNow.w == 1.0f && m.baseColorTex && m.baseColorTex->opaque &&
+                        node.mesh->opaqueColors;
+    // Alpha 1 never falls to a threshold below 1: no discard, so the
+    // depth test can run before the shading.
+    const bool alphaTest = !opaque || cb0.data.g_AlphaTestThreshold >= 1.0f;
+    const bool textured = !IsWhite(m.baseColorTex.get());
+    const bool maps = !IsWhite(m.emissiveTex.get()) || !IsWhite(m.metallicRoughnessTex.get());
+    return lit | scene | (alphaTest ? kAlphaTest : 0) | (textured ? kTextured : 0) | (maps ? kSurfaceMaps : 0);
+}
+
+void AxModelShader::Prepare(const AxModel* model) {
+    if (!model || !program.program) return;
+    const int scene = SceneSwitches();
+    const Vector4 seeThrough(1.0f, 1.0f, 1.0f, 0.5f);
+    for (const AxModelNode& node : model->nodes) {
+        if (!node.mesh) continue;
+        for (const AxMeshSubset& subset : node.mesh->subsets) {
+            if (subset.faceCount == 0) continue;
+            if (subset.materialNo < -1 || (subset.materialNo >= 0 &&
+                                           static_cast<size_t>(subset.materialNo) >= model->materials.size()))
+                continue;
+            for (int lit : {0, static_cast<int>(kLit)})
+                for (const Vector4& tintNow : {Vector4(1.0f, 1.0f, 1.0f, 1.0f), seeThrough})
+                    VariantProgram(SubsetVariant(*model, node, subset.materialNo, lit, scene, tintNow));
+        }
+    }
+}
+
 void AxModelShader::DrawModel(const AxModel* model, const std::vector<Matrix>* nodeTransforms) {
     if (!model || model->nodes.empty()) return;
     AxDirect3D& device = AxDirect3D::GetInstance();
     const int lit = cb0.data.g_LightEnable != 0 ? kLit : 0;
-    const AxShaderManager& shaders = AxShaderManager::GetInstance();
-    // Scene-wide switches: the fog, and whether any point light shines.
-    const int scene = (shaders.cb7Camera.data.g_DistanceFogEnable != 0 ? kFog : 0) |
-                      (shaders.cb8Light.data.g_PL_Num > 0 ? kPointLights : 0);
+    const int scene = SceneSwitches();
     for (size_t i = 0; i < model->nodes.size(); ++i) {
         const AxModelNode& node = model->nodes[i];
         if (!node.mesh) continue;
@@ -259,7 +300,7 @@ void AxModelShader::DrawModel(const AxModel* model, const std::vector<Matrix>* n
             // (textures included), blended and alpha tested.
             if (subset.materialNo == -1) {
                 device.SetBlendEnabled(true);
-                device.SetProgram(VariantProgram(lit | scene | kAlphaTest | kTextured | kSurfaceMaps));
+                device.SetProgram(VariantProgram(SubsetVariant(*model, node, -1, lit, scene, tint)));
             }
             if (subset.materialNo != -1) {
                 // A material number the model does not have would read past its list.
@@ -276,18 +317,10 @@ void AxModelShader::DrawModel(const AxModel* model, const std::vector<Matrix>* n
                 device.SetShaderResource(0, m.baseColorTex ? m.baseColorTex->srv : nullptr);
                 device.SetShaderResource(1, m.emissiveTex ? m.emissiveTex->srv : nullptr);
                 device.SetShaderResource(2, m.metallicRoughnessTex ? m.metallicRoughnessTex->srv : nullptr);
-                // Alpha 1 everywhere (texture, factor with the tint, and vertex
-                // colours): the pixels come out the same unblended, and cost less.
-                const bool opaque = cb1.data.BaseColor.w == 1.0f && m.baseColorTex && m.baseColorTex->opaque &&
-                                    node.mesh->opaqueColors;
-                device.SetBlendEnabled(!opaque);
-                // Alpha 1 never falls to a threshold below 1: no discard, so the
-                // depth test can run before the shading.
-                const bool alphaTest = !opaque || cb0.data.g_AlphaTestThreshold >= 1.0f;
-                const bool textured = !IsWhite(m.baseColorTex.get());
-                const bool maps = !IsWhite(m.emissiveTex.get()) || !IsWhite(m.metallicRoughnessTex.get());
-                device.SetProgram(VariantProgram(lit | scene | (alphaTest ? kAlphaTest : 0) |
-                                                 (textured ? kTextured : 0) | (maps ? kSurfaceMaps : 0)));
+                // Opaque (see SubsetVariant): drawn unblended, which costs less.
+                device.SetBlendEnabled(!(cb1.data.BaseColor.w == 1.0f && m.baseColorTex && m.baseColorTex->opaque &&
+                                         node.mesh->opaqueColors));
+                device.SetProgram(VariantProgram(SubsetVariant(*model, node, subset.materialNo, lit, scene, tint)));
             }
             node.mesh->DrawSubset(static_cast<int>(j));
         }

@@ -11,6 +11,7 @@
 #include <vector>
 
 class AxModel;
+struct AxModelNode;
 
 struct cbObject {
     Matrix g_mW;
@@ -56,6 +57,12 @@ public:
     // The variant's program, built the first time it is asked for; the
     // general one when it cannot be built.
     unsigned VariantProgram(int v);
+    // Builds every variant the model's subsets may be drawn with (lit or
+    // not, plain or tinted see-through, in the scene's fog and lights as they
+    // stand), so that none is built mid-race: a driver's compile is a hitch.
+    void Prepare(const AxModel* model);
+    // Variant programs built so far (measurement: --stats).
+    int BuiltCount() const { return builtCount; }
     AxInputLayout inputLayout;
     Matrix worldMatrix;
     // Multiplies every material's base colour (alpha included): a see-through
@@ -67,7 +74,12 @@ public:
 private:
     // defines: the pixel program's switches, one #define line each.
     bool BuildProgram(AxShaderProgram& target, const std::string& defines);
+    // The variant a subset is drawn with (see DrawModel).
+    int SubsetVariant(const AxModel& model, const AxModelNode& node, int materialNo, int lit, int scene,
+                      const Vector4& tintNow) const;
+    int SceneSwitches() const;
     AxShaderProgram variants[kVariants];
+    int builtCount = 0;
     bool variantTried[kVariants] = {};
 };
 

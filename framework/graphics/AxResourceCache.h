@@ -20,6 +20,11 @@ public:
         entries.clear();
     }
     size_t Size() const { return entries.size(); }
+    // Calls visit with every object held, in key order.
+    template <class Visit>
+    void ForEach(Visit visit) const {
+        for (const auto& [path, object] : entries) visit(*object);
+    }
 
 protected:
     template <class LoadFn>

@@ -61,6 +61,20 @@ bool PadDown(SDL_GameController* pad, Key key) {
     }
     return false;
 }
+
+// A menu's buttons: the d-pad moves, A and Start take, B and Y go back, Back escapes.
+bool PadMenuDown(SDL_GameController* pad, Key key) {
+    switch (key) {
+        case Key::Left: return Button(pad, SDL_CONTROLLER_BUTTON_DPAD_LEFT);
+        case Key::Right: return Button(pad, SDL_CONTROLLER_BUTTON_DPAD_RIGHT);
+        case Key::Enter: return Button(pad, SDL_CONTROLLER_BUTTON_A) || Button(pad, SDL_CONTROLLER_BUTTON_START);
+        case Key::Escape:
+        case Key::Up:
+        case Key::Down:
+        case Key::Options: return PadDown(pad, key);
+        default: return false;
+    }
+}
 }  // namespace
 
 bool Open() {
@@ -103,5 +117,9 @@ int Count() { return static_cast<int>(g_pads.size()); }
 
 bool IsDown(Key key) {
     return std::any_of(g_pads.begin(), g_pads.end(), [key](SDL_GameController* pad) { return PadDown(pad, key); });
+}
+
+bool IsMenuDown(Key key) {
+    return std::any_of(g_pads.begin(), g_pads.end(), [key](SDL_GameController* pad) { return PadMenuDown(pad, key); });
 }
 }  // namespace Gamepads

@@ -25,6 +25,8 @@ void NoteButtonDown(int instanceId, int button);
 int Count();
 // Whether any pad holds the control that stands for key.
 bool IsDown(Key key);
+// The same for a menu's fixed buttons (see IPlatform::IsMenuKeyDown).
+bool IsMenuDown(Key key);
 
 // The stick must leave this much of its travel before it steers, and the
 // trigger must pass this much before it throttles (of 32767).

@@ -12,10 +12,20 @@
 
 int IPlatform::TakeKeyPressed() { return ::TakeKeyPressed(); }
 
+std::string IPlatform::LocalDate() {
+    const time_t now = time(nullptr);
+    tm local{};
+    localtime_r(&now, &local);
+    char text[16];
+    strftime(text, sizeof text, "%Y-%m-%d", &local);
+    return text;
+}
+
 namespace {
 class SdlPlatformImpl final : public IPlatform {
 public:
     bool IsKeyDown(Key key) override { return KeyboardDown(key) || Gamepads::IsDown(key); }
+    bool IsMenuKeyDown(Key key) override { return KeyboardMenuDown(key) || Gamepads::IsMenuDown(key); }
     uint32_t Milliseconds() override { return SDL_GetTicks(); }
     // Wakes on the clock's own millisecond tick, as a 1 ms system timer does:
     // a plain delay overshoots into the next tick now and then, which would
@@ -29,16 +39,30 @@ public:
     }
 
 private:
-    static bool KeyboardDown(Key key) {
+    // Held now, or tapped since the last frame's events.
+    static bool ScancodeDown(SDL_Scancode code) {
         int count = 0;
         const Uint8* state = SDL_GetKeyboardState(&count);
-        // Held now, or tapped since the last frame's events.
-        auto down = [&](SDL_Scancode code) {
-            return (state && code < count && state[code] != 0) || KeyLatch::WentDown(code);
-        };
+        return (state && code < count && state[code] != 0) || KeyLatch::WentDown(code);
+    }
+    static bool KeyboardMenuDown(Key key) {
+        switch (key) {
+            case Key::Left: return ScancodeDown(SDL_SCANCODE_LEFT);
+            case Key::Right: return ScancodeDown(SDL_SCANCODE_RIGHT);
+            case Key::Pause:
+            case Key::Z:
+            case Key::Ghost: return false;
+            default: return FixedKeyDown(key);
+        }
+    }
+    static bool KeyboardDown(Key key) {
         // Throttle, steering and pause follow the player's bindings; Up throttles too.
         if (const int bound = BoundScancode(key); bound >= 0)
-            return down(static_cast<SDL_Scancode>(bound)) || (key == Key::Z && down(SDL_SCANCODE_UP));
+            return ScancodeDown(static_cast<SDL_Scancode>(bound)) || (key == Key::Z && ScancodeDown(SDL_SCANCODE_UP));
+        return FixedKeyDown(key);
+    }
+    static bool FixedKeyDown(Key key) {
+        auto down = ScancodeDown;
         switch (key) {
             // Up too, for keyboards that drop Z while both arrows are held.
             case Key::Z: return down(SDL_SCANCODE_Z) || down(SDL_SCANCODE_UP);

@@ -34,6 +34,12 @@ public:
     // The keyboard key (SDL scancode) pressed since the last call, 0 for none;
     // taken once. Screens that wait for any key read it.
     virtual int TakeKeyPressed();
+    // A menu's keys, whatever the player bound: the arrows, Enter, Escape and
+    // O on the keyboard; the d-pad, A (Enter), B and Y (Options), Back
+    // (Escape) and Start (Enter) on a gamepad. By default the keys above.
+    virtual bool IsMenuKeyDown(Key key) { return IsKeyDown(key); }
+    // Today as YYYY-MM-DD on the player's clock (local time).
+    virtual std::string LocalDate();
 };
 
 // The platform in force; the SDL one unless something else was installed.

@@ -66,7 +66,7 @@ void Destroy(void* window) {
     SDL_DestroyWindow(static_cast<SDL_Window*>(window));
 }
 
-Events PumpEvents() {
+Events PumpEvents(bool fullscreenKeys) {
     Events events;
     Gamepads::Update();
     KeyLatch::BeginPoll();
@@ -85,7 +85,8 @@ Events PumpEvents() {
                 if (code == SDL_SCANCODE_ESCAPE) events.escape = true;
                 if (!event.key.repeat) NoteKeyPressed(code);
                 const bool alt = (event.key.keysym.mod & KMOD_ALT) != 0;
-                if (!event.key.repeat && (code == SDL_SCANCODE_F11 || (code == SDL_SCANCODE_RETURN && alt)))
+                if (fullscreenKeys && !event.key.repeat &&
+                    (code == SDL_SCANCODE_F11 || (code == SDL_SCANCODE_RETURN && alt)))
                     ToggleFullscreen(event.key.windowID);
                 break;
             }

@@ -16,8 +16,9 @@ struct Events {
     bool focusLost = false;  // the window stopped taking the keyboard
 };
 // Handles every pending event without blocking: gamepads come and go, F11
-// and Alt+Enter switch fullscreen, and what the game must act on is returned.
-Events PumpEvents();
+// and Alt+Enter switch fullscreen (when fullscreenKeys), and what the game
+// must act on is returned.
+Events PumpEvents(bool fullscreenKeys = true);
 void ClientSize(void* window, int& width, int& height);
 // The size in pixels the picture is shown at; larger than the client size
 // on HiDPI screens.

@@ -3,6 +3,7 @@
 #include "app/App.h"
 #include "app/SceneManager.h"
 #include "app/Scene_base.h"
+#include "framework/Random.h"
 
 #include <gtest/gtest.h>
 
@@ -21,24 +22,21 @@ Counts g_counts;
 
 class CountingScene : public Scene_base {
 public:
-    CountingScene() { g_counts.randInConstructor = std::rand(); }
+    CountingScene() { g_counts.randInConstructor = Random::Next(); }
     void Update() override {
-        if (g_counts.updates++ == 0) g_counts.randInFirstUpdate = std::rand();
+        if (g_counts.updates++ == 0) g_counts.randInFirstUpdate = Random::Next();
     }
     void Draw() override { ++g_counts.draws; }
 };
 
-int FirstRandAfterSeed(unsigned seed) {
-    std::srand(seed);
-    return std::rand();
-}
+int FirstRandAfterSeed(unsigned seed) { return RandomGenerator(seed).Next(); }
 }  // namespace
 
 TEST(App, EscapeEndsTheLoopBeforeThatFrameRunsAndSeedComesAfterTheScene) {
     const auto keys = std::filesystem::temp_directory_path() / "vorlan-app-test-keys.txt";
     std::ofstream(keys) << "5 5 Escape\n";
-    const int defaultSeedFirst = FirstRandAfterSeed(1);  // the C library's seed before any srand
-    std::srand(1);
+    const int defaultSeedFirst = FirstRandAfterSeed(1);  // where the generator stands before any seed
+    Random::Seed(1);
 
     App& app = App::GetInstance();
     app.options.headless = true;

@@ -292,8 +292,9 @@ TEST_F(RunTest, AReplayBindsTheKeyboardKeyItsRecordingKept) {
         edited += line + "\n";
     }
     std::ofstream(Path("keyboard.rec")) << edited;
-    run = RunGame("--headless --no-render --replay " + Path("keyboard.rec"),
-                  "XDG_CONFIG_HOME=" + Path("config") + " ASAN_OPTIONS=detect_leaks=0:abort_on_error=1");
+    // A replay writes the player's files only into a profile folder of its own.
+    run = RunGame("--headless --no-render --replay " + Path("keyboard.rec") + " --profile " + Path("config/vorlan-moto"),
+                  "XDG_CONFIG_HOME=" + Path("elsewhere") + " ASAN_OPTIONS=detect_leaks=0:abort_on_error=1");
     ASSERT_EQ(run.status, 0) << run.out;
     EXPECT_NE(ReadAll(dir / "config/vorlan-moto/settings.ini").find("key_throttle = W\n"), std::string::npos)
         << ReadAll(dir / "config/vorlan-moto/settings.ini");

@@ -8,6 +8,7 @@
 
 #include "bike/Enemy.h"
 #include "bike/Player.h"
+#include "framework/Random.h"
 #include "framework/audio/AxSoundInstance.h"
 #include "framework/graphics/AxModelCache.h"
 #include "stage/WallSet.h"
@@ -177,34 +178,34 @@ TEST_F(WallContact, TheDeadBandIsDrawnAtEveryCheckpointEvenWhileThePlayerLeads) 
     ASSERT_FALSE(game->checkpoints.empty());
     const Vector3 first = game->checkpoints[0]->position;
     constexpr unsigned kSeed = 12345;
-    std::srand(kSeed);
-    const int firstDraw = std::rand(), secondDraw = std::rand();
+    Random::Seed(kSeed);
+    const int firstDraw = Random::Next(), secondDraw = Random::Next();
 
     // The player leads: the band is 5, but the draw was made all the same.
     game->player->lap = 2;
-    std::srand(kSeed);
+    Random::Seed(kSeed);
     Place(bike, first);
     bike.UpdateCheckpoint();
     ASSERT_EQ(bike.checkpointIndex, 1u);
     ASSERT_EQ(game->player->rank, 1u);
     EXPECT_EQ(bike.steerTolerance, 5);
-    EXPECT_EQ(std::rand(), secondDraw) << "exactly one draw per checkpoint reached";
+    EXPECT_EQ(Random::Next(), secondDraw) << "exactly one draw per checkpoint reached";
 
     // The player behind: the drawn band.
     game->player->lap = 1;
     game->enemies[1]->lap = 2;
     bike.lap = 2;
     bike.checkpointIndex = 0;
-    std::srand(kSeed);
+    Random::Seed(kSeed);
     bike.UpdateCheckpoint();
     ASSERT_EQ(bike.checkpointIndex, 1u);
     EXPECT_EQ(game->player->rank, 3u);
     EXPECT_EQ(bike.steerTolerance, firstDraw % 30);
-    EXPECT_EQ(std::rand(), secondDraw);
+    EXPECT_EQ(Random::Next(), secondDraw);
 
     // Not at a checkpoint: no draw at all.
     Place(bike, Vector3(1000.0f, 0.2f, 1000.0f));
-    std::srand(kSeed);
+    Random::Seed(kSeed);
     bike.UpdateCheckpoint();
-    EXPECT_EQ(std::rand(), firstDraw);
+    EXPECT_EQ(Random::Next(), firstDraw);
 }

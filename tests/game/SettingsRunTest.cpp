@@ -1,6 +1,7 @@
 // The real game binary with a settings file: what the options screen
 // writes, the next run starts with; a bad or unwritable file never stops the
-// game. Every run has its own XDG_CONFIG_HOME.
+// game. Every run has its own XDG_CONFIG_HOME and, being scripted, writes
+// only into the profile folder it is given.
 
 #include "JsonLines.h"
 #include <gtest/gtest.h>
@@ -32,11 +33,14 @@ protected:
 
     // Runs the game with keys; the exit code. Its trace and standard error
     // are kept.
-    int Run(const std::string& keys, int frames, const std::string& extra = "", const fs::path& config = {}) {
+    int Run(const std::string& keys, int frames, const std::string& extra = "", const fs::path& profile = {},
+            bool useProfile = true) {
         std::ofstream(dir / "keys.txt") << keys;
+        const fs::path folder = profile.empty() ? file.parent_path() : profile;
         const std::string command = "cd " + std::string(VORLAN_BINARY_DIR) + " && XDG_CONFIG_HOME=" +
-                                    (config.empty() ? dir / "config" : config).string() +
-                                    " ./vorlan --headless --no-render --fixed-clock --uncapped --seed 5 --frames " +
+                                    (dir / "config").string() +
+                                    (useProfile ? " ./vorlan --profile " + folder.string() : std::string(" ./vorlan")) +
+                                    " --headless --no-render --fixed-clock --uncapped --seed 5 --frames " +
                                     std::to_string(frames) + " --input " + (dir / "keys.txt").string() +
                                     " --trace " + (dir / "trace.jsonl").string() + " " + extra + " >/dev/null 2>" +
                                     (dir / "stderr.txt").string();
@@ -119,7 +123,7 @@ TEST_F(SettingsRun, EscapeLeavesTheOptionsScreenThenQuitsFromTheTitle) {
 TEST_F(SettingsRun, ABadFileIsReportedOnceLeftAloneAndSetAsideOnlyWhenThePlayerSaves) {
     const std::string bad = "music = 4\ngarbage line\neffects = 99\nkey_left = NoSuchKey\nmusi";
     std::ofstream(file) << bad;
-    ASSERT_EQ(Run("", 30), 0);
+    ASSERT_EQ(Run("", 30, "", {}, false), 0);
     const std::string said = Said();
     EXPECT_EQ(Count(said, "settings.ini line"), 4) << said;
     EXPECT_EQ(trace[0]["settings"], json::parse(R"({"music":4,"effects":10,"difficulty":"normal"})"));
@@ -132,11 +136,27 @@ TEST_F(SettingsRun, ABadFileIsReportedOnceLeftAloneAndSetAsideOnlyWhenThePlayerS
     EXPECT_EQ(Said().find("settings.ini"), std::string::npos) << Said();
 }
 
-TEST_F(SettingsRun, AFolderThatCannotBeWrittenKeepsTheSettingsForTheRunAndSaysSoOnce) {
-    std::ofstream(dir / "plain") << "not a folder";
-    ASSERT_EQ(Run("5 5 O\n8 8 Down\n10 10 Down\n12 12 Left\n14 14 O\n20 20 O\n25 25 O\n", 40, "", dir / "plain"), 0);
+// A settings.ini that is there but cannot be read (here a folder, which not
+// even root reads) may be fine: the changes hold for the run, the game says
+// once that they cannot be kept, and the file is not written over.
+TEST_F(SettingsRun, AFileThatCannotBeReadKeepsTheSettingsForTheRunAndSaysSoOnce) {
+    fs::create_directories(file / "inside");
+    ASSERT_EQ(Run("5 5 O\n8 8 Down\n10 10 Down\n12 12 Left\n14 14 O\n20 20 O\n25 25 O\n", 40), 0);
     EXPECT_EQ(Count(Said(), "kept for this run only"), 1) << Said();
     EXPECT_EQ(trace.back()["settings"]["music"], 9);
+    EXPECT_TRUE(fs::is_directory(file / "inside"));
+}
+
+// Without a profile folder a scripted run reads the player's settings and
+// changes them for the run only; settings.ini keeps every byte.
+TEST_F(SettingsRun, AScriptedRunChangesNoSettingsFileOfThePlayers) {
+    const std::string mine = "# mine\nmusic = 4\ndifficulty = easy\n";
+    std::ofstream(file) << mine;
+    ASSERT_EQ(Run("5 5 O\n10 10 Down\n15 15 Right\n20 20 O\n", 30, "", {}, false), 0) << Said();
+    EXPECT_EQ(trace[0]["settings"], json::parse(R"({"music":4,"effects":10,"difficulty":"easy"})"));
+    EXPECT_EQ(trace[16]["settings"]["difficulty"], "normal");
+    EXPECT_EQ(Slurp(file), mine);
+    EXPECT_EQ(Said().find("kept for this run only"), std::string::npos) << Said();
 }
 
 // The music volume reaches the mix: at 0 the title is silent in the run's

@@ -6,10 +6,14 @@
 #include "profile/GhostTrack.h"
 #include "profile/PlayerRecords.h"
 #include "profile/Records.h"
+#include "profile/UserFiles.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -82,21 +86,37 @@ protected:
 }  // namespace
 
 TEST(RecordsFile, ReadsBackWhatItWritesAndRefusesEverythingElse) {
-    Records written;
-    written.best = RecordEntry{57368, "2026-12-08"};
-    written.bestLap = RecordEntry{17864, "2026-11-30"};
-    Records read;
+    RecordsBook written;
+    written.For(Difficulty::Normal).best = RecordEntry{57368, "2026-12-08", {19000, 19000, 19368}};
+    written.For(Difficulty::Normal).bestLap = RecordEntry{17864, "2026-11-30", {}};
+    written.For(Difficulty::Hard).best = RecordEntry{61000, "2026-12-09", {}};
+    RecordsBook read;
     ASSERT_TRUE(read.Parse(written.Text()));
-    EXPECT_EQ(read.best->ms, 57368u);
-    EXPECT_EQ(read.bestLap->date, "2026-11-30");
+    EXPECT_EQ(read.For(Difficulty::Normal).best->ms, 57368u);
+    EXPECT_EQ(read.For(Difficulty::Normal).best->laps, (std::vector<uint32_t>{19000, 19000, 19368}));
+    EXPECT_EQ(read.For(Difficulty::Normal).bestLap->date, "2026-11-30");
+    EXPECT_EQ(read.For(Difficulty::Hard).best->ms, 61000u);
+    EXPECT_TRUE(read.For(Difficulty::Easy).Empty());
     EXPECT_EQ(read.Text(), written.Text());
-    ASSERT_TRUE(read.Parse(Records().Text()));
-    EXPECT_FALSE(read.best || read.bestLap);
+    ASSERT_TRUE(read.Parse(RecordsBook().Text()));
+    EXPECT_TRUE(read.For(Difficulty::Normal).Empty());
+
+    // A file from before the difficulties were kept apart is normal's.
+    ASSERT_TRUE(read.Parse("vorlan-moto records 1\nbest 57368 2026-12-08\nbestLap 17864 2026-12-08\nend\n"));
+    EXPECT_EQ(read.For(Difficulty::Normal).best->ms, 57368u);
+    EXPECT_EQ(read.For(Difficulty::Normal).bestLap->ms, 17864u);
+    EXPECT_TRUE(read.For(Difficulty::Easy).Empty() && read.For(Difficulty::Hard).Empty());
 
     const std::string good = written.Text();
     for (const std::string& bad : {std::string(), std::string("garbage\n"), good.substr(0, good.size() / 2),
                                    good.substr(0, good.size() - 1),  // the closing line cut
-                                   std::string("vorlan-moto records 2\nend\n"),
+                                   std::string("vorlan-moto records 3\nend\n"),
+                                   std::string("vorlan-moto records 2\nbest 5000 2026-12-08\nend\n"),
+                                   std::string("vorlan-moto records 2\nmedium best 5000 2026-12-08\nend\n"),
+                                   std::string("vorlan-moto records 2\nhard best 5000 2026-12-08 laps 2000 2000\nend\n"),
+                                   std::string("vorlan-moto records 2\nhard best 5000 2026-12-08 laps 3000 2000\n"
+                                               "hard bestLap 2500 2026-12-08\nend\n"),
+                                   std::string("vorlan-moto records 1\nbest 5000 2026-12-08 laps 5000\nend\n"),
                                    std::string("vorlan-moto records 1\nbest 0 2026-12-08\nend\n"),
                                    std::string("vorlan-moto records 1\nbest 600001 2026-12-08\nend\n"),
                                    std::string("vorlan-moto records 1\nbest -5 2026-12-08\nend\n"),
@@ -105,9 +125,9 @@ TEST(RecordsFile, ReadsBackWhatItWritesAndRefusesEverythingElse) {
                                    std::string("vorlan-moto records 1\nbest 5000 2026-12-08\nbest 4000 2026-12-08\nend\n"),
                                    std::string("vorlan-moto records 1\nbest 5000 2026-12-08\nbestLap 6000 2026-12-08\nend\n")}) {
         SCOPED_TRACE(bad);
-        Records r = written;
+        RecordsBook r = written;
         EXPECT_FALSE(r.Parse(bad));
-        EXPECT_FALSE(r.best || r.bestLap);
+        EXPECT_TRUE(r.For(Difficulty::Normal).Empty() && r.For(Difficulty::Hard).Empty());
     }
 }
 
@@ -276,7 +296,7 @@ TEST_F(PlayerRecordsTest, DamagedFilesAreSetAsideWithOneLineAndTheNextFinishWrit
     EXPECT_FALSE(records.GhostNow());
     const int laps[3] = {100, 90, 110};
     Race(records, laps);
-    Records fresh;
+    RecordsBook fresh;
     EXPECT_TRUE(fresh.Parse(Slurp(folder / "records.txt")));
     GhostTrack line;
     EXPECT_TRUE(line.Parse(Slurp(folder / "ghost.txt")));
@@ -328,4 +348,187 @@ TEST_F(PlayerRecordsTest, TheGhostKeyTogglesOnEachPressAndTheStartSettingHoldsUn
     records.GhostKey(false);
     records.GhostKey(true);
     EXPECT_FALSE(records.GhostShown());
+}
+
+// A full disk, as the ghost's size makes it likely: the file size limit lets
+// the small records through and stops the larger ghost (root included).
+TEST_F(PlayerRecordsTest, ANewBestReachesTheRecordsWhateverBecomesOfTheGhostAndAStaleGhostIsSetAside) {
+    const int slow[3] = {100, 90, 110};
+    {
+        PlayerRecords first;
+        first.Load(folder.string());
+        Race(first, slow);
+    }
+    const std::string oldGhost = Slurp(folder / "ghost.txt");
+    ASSERT_GT(oldGhost.size(), 4096u);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, 4096};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        PlayerRecords faster;
+        faster.Load(folder.string());
+        const int quick[3] = {90, 80, 100};
+        Race(faster, quick);
+        _exit(faster.newRecord ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    RecordsBook saved;
+    ASSERT_TRUE(saved.Parse(Slurp(folder / "records.txt")));
+    EXPECT_EQ(saved.For(Difficulty::Normal).best->ms, 270u * 16u) << "the new best was lost with its ghost";
+    EXPECT_EQ(Slurp(folder / "ghost.txt"), oldGhost);
+
+    // The old ghost no longer matches the best time: it goes aside, and no
+    // ghost rides rather than the wrong one.
+    ::testing::internal::CaptureStderr();
+    PlayerRecords next;
+    next.Load(folder.string());
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("ghost.txt.stale"), std::string::npos) << said;
+    EXPECT_FALSE(next.GhostNow());
+    EXPECT_EQ(Slurp(folder / "ghost.txt.stale"), oldGhost);
+    EXPECT_EQ(next.records.best->ms, 270u * 16u);
+}
+
+// A file that is there but cannot be read may hold a best time: it is said
+// once and never written over. A folder in its place cannot be read even by
+// root; a file of mode 000 cannot for anyone else.
+TEST_F(PlayerRecordsTest, RecordsThatCannotBeReadAreSaidOnceAndNeverWrittenOver) {
+    const int laps[3] = {100, 90, 110};
+    const int faster[3] = {90, 80, 100};
+    fs::create_directories(folder / "records.txt" / "inside");
+    ::testing::internal::CaptureStderr();
+    PlayerRecords blocked;
+    blocked.Load(folder.string());
+    Race(blocked, laps);
+    Race(blocked, faster);
+    std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_NE(said.find("cannot read"), std::string::npos) << said;
+    EXPECT_TRUE(fs::is_directory(folder / "records.txt" / "inside"));
+    EXPECT_FALSE(fs::exists(folder / "ghost.txt")) << "a ghost without its records";
+    EXPECT_TRUE(blocked.newRecord) << "the run still shows what it earned";
+
+    if (geteuid() == 0) return;
+    fs::remove_all(folder);
+    {
+        PlayerRecords first;
+        first.Load(folder.string());
+        Race(first, laps);
+    }
+    const std::string old = Slurp(folder / "records.txt");
+    fs::permissions(folder / "records.txt", fs::perms::none, fs::perm_options::replace);
+    ::testing::internal::CaptureStderr();
+    PlayerRecords locked;
+    locked.Load(folder.string());
+    Race(locked, faster);
+    said = ::testing::internal::GetCapturedStderr();
+    fs::permissions(folder / "records.txt", fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace);
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_EQ(Slurp(folder / "records.txt"), old);
+}
+
+// Two copies of the game finish at once: each reads the files again just
+// before writing, under the folder's lock, so the better times stay.
+TEST_F(PlayerRecordsTest, TwoCopiesFinishingTogetherKeepTheBetterOfEachTime) {
+    int ready[2], go[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(go), 0);
+    // The faster race has the slower best lap: each file keeps one of each.
+    const int a[3] = {90, 95, 85};   // 270 frames, best lap 85
+    const int b[3] = {100, 80, 110};  // 290 frames, best lap 80
+    pid_t children[2];
+    for (int c = 0; c < 2; ++c) {
+        children[c] = fork();
+        ASSERT_GE(children[c], 0);
+        if (children[c] == 0) {
+            PlayerRecords records;
+            records.Load(folder.string());  // both start with nothing
+            char byte = 1;
+            if (write(ready[1], &byte, 1) != 1 || read(go[0], &byte, 1) != 1) _exit(2);
+            Race(records, c == 0 ? a : b);
+            _exit(records.newRecord ? 0 : 1);
+        }
+    }
+    char byte = 0;
+    for (int c = 0; c < 2; ++c) ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    const char both[2] = {1, 1};
+    ASSERT_EQ(write(go[1], both, 2), 2);
+    for (pid_t child : children) {
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    for (int fd : {ready[0], ready[1], go[0], go[1]}) close(fd);
+    RecordsBook saved;
+    ASSERT_TRUE(saved.Parse(Slurp(folder / "records.txt")));
+    const Records& normal = saved.For(Difficulty::Normal);
+    EXPECT_EQ(normal.best->ms, 270u * 16u);
+    EXPECT_EQ(normal.best->laps, (std::vector<uint32_t>{90 * 16, 95 * 16, 85 * 16}));
+    EXPECT_EQ(normal.bestLap->ms, 80u * 16u);
+    GhostTrack line;
+    ASSERT_TRUE(line.Parse(Slurp(folder / "ghost.txt")));
+    EXPECT_EQ(line.raceMs, 270u * 16u) << "the ghost of the faster race";
+}
+
+TEST_F(PlayerRecordsTest, EachDifficultyKeepsItsOwnRecordsAndGhostAndAnOldFileIsNormals) {
+    fs::create_directories(folder);
+    std::ofstream(folder / "records.txt") << "vorlan-moto records 1\nbest 57368 2026-12-08\nbestLap 17864 2026-12-08\nend\n";
+    const int laps[3] = {100, 90, 110};
+    PlayerRecords records;
+    records.Load(folder.string());
+    EXPECT_EQ(records.records.best->ms, 57368u);
+    records.SetDifficulty(Difficulty::Easy);
+    EXPECT_FALSE(records.records.best) << "normal's best is no target on easy";
+    Race(records, laps);
+    EXPECT_TRUE(records.newRecord);
+    EXPECT_EQ(records.records.best->ms, 300u * 16u);
+    records.SetDifficulty(Difficulty::Hard);
+    EXPECT_FALSE(records.records.best) << "easy's best is not shown on hard";
+    EXPECT_FALSE(records.GhostNow());
+    const int slower[3] = {110, 100, 120};
+    Race(records, slower);
+    EXPECT_TRUE(records.newRecord) << "a slower race is hard's first record";
+
+    PlayerRecords again;
+    again.Load(folder.string());
+    EXPECT_EQ(again.records.best->ms, 57368u);
+    again.SetDifficulty(Difficulty::Easy);
+    EXPECT_EQ(again.records.best->ms, 300u * 16u);
+    ASSERT_TRUE(again.GhostNow());
+    again.SetDifficulty(Difficulty::Hard);
+    EXPECT_EQ(again.records.best->ms, 330u * 16u);
+    EXPECT_TRUE(fs::exists(folder / "ghost-easy.txt"));
+    EXPECT_TRUE(fs::exists(folder / "ghost-hard.txt"));
+    EXPECT_FALSE(fs::exists(folder / "ghost.txt"));
+}
+
+// A run that is not the player's own (a demo, a script, a replay) shows what
+// the files hold and what it beat, and leaves every byte of them alone.
+TEST_F(PlayerRecordsTest, ARunThatKeepsThePlayersFilesWritesAndMovesNothing) {
+    const int laps[3] = {100, 90, 110};
+    {
+        PlayerRecords first;
+        first.Load(folder.string());
+        Race(first, laps);
+    }
+    std::ofstream(folder / "ghost-hard.txt") << "damaged";
+    const std::string records = Slurp(folder / "records.txt"), ghost = Slurp(folder / "ghost.txt");
+    UserFiles::SetWritesAllowed(false);
+    PlayerRecords demo;
+    ::testing::internal::CaptureStderr();
+    demo.Load(folder.string());
+    const int faster[3] = {90, 80, 100};
+    Race(demo, faster);
+    ::testing::internal::GetCapturedStderr();
+    UserFiles::SetWritesAllowed(true);
+    EXPECT_TRUE(demo.newRecord);
+    EXPECT_EQ(demo.records.best->ms, 270u * 16u);
+    EXPECT_EQ(Slurp(folder / "records.txt"), records);
+    EXPECT_EQ(Slurp(folder / "ghost.txt"), ghost);
+    EXPECT_EQ(Slurp(folder / "ghost-hard.txt"), "damaged");
+    EXPECT_FALSE(fs::exists(folder / "ghost-hard.txt.bad"));
 }

@@ -6,11 +6,13 @@
 
 #include "FakePlatform.h"
 #include "app/Scene_base.h"
+#include "framework/Random.h"
 #include "framework/audio/AxAudioManager.h"
 #include "framework/graphics/AxDirect3D.h"
 #include "framework/graphics/AxShaderManager.h"
 #include "framework/platform/Platform.h"
 #include "framework/platform/WindowBackend.h"
+#include "profile/UserFiles.h"
 #include "scene/Game.h"
 #include "scene/GameSettings.h"
 
@@ -44,7 +46,10 @@ public:
         AxAudioManager::GetInstance().SetFixedStep(true);
         ASSERT_TRUE(AxAudioManager::GetInstance().Init());
         enterLatch = false;
-        std::srand(1);
+        // A game stepped by a test is nobody's race: it keeps no files
+        // (tests of the saving say otherwise).
+        UserFiles::SetWritesAllowed(false);
+        Random::Seed(1);
         game = std::make_unique<Game>();
         AxDirect3D::GetInstance().SetSubmitEnabled(false);
     }
@@ -57,6 +62,7 @@ public:
         if (window) WindowBackend::Destroy(window);
         window = nullptr;
         SetPlatform(nullptr);
+        UserFiles::SetWritesAllowed(true);
     }
 
     // One frame as the application runs it; the clock then moves 16 ms.

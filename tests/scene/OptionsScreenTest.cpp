@@ -4,6 +4,7 @@
 
 #include "GameFixture.h"
 #include "profile/PlayerRecords.h"
+#include "profile/UserFiles.h"
 
 #include "bike/Enemy.h"
 #include "framework/platform/KeyBindings.h"
@@ -28,6 +29,7 @@ protected:
         if (const char* value = std::getenv("XDG_CONFIG_HOME")) saved = value;
         setenv("XDG_CONFIG_HOME", root.c_str(), 1);
         GameFixture::SetUp();
+        UserFiles::SetWritesAllowed(true);  // the player's own screen saves
         file = root / "vorlan-moto/settings.ini";
     }
     void TearDown() override {
@@ -238,4 +240,124 @@ TEST_F(Options, GhostAndRenderScaleFollowTheSettings) {
     game->settings.music = 3;
     game->ApplySettings();
     EXPECT_FALSE(game->records->GhostShown()) << "another line's change leaves the ghost as G left it";
+}
+
+// While open the screen has the keys: the arrows change values whatever
+// steer-left is bound to, and a key pressed there (G waiting for a binding)
+// moves nothing else; the app leaves pause and fullscreen alone meanwhile.
+TEST_F(Options, TheScreenOwnsItsKeysWhateverTheBindings) {
+    game->LoadSettings(Settings::DefaultPath());
+    game->settings.keyLeft = "A";
+    game->ApplySettings();
+    ASSERT_EQ(CurrentKeyBindings().left, SDL_SCANCODE_A);
+    Step();
+    Tap(Key::Options);
+    EXPECT_TRUE(game->ownsKeys);
+    Tap(Key::Down);
+    Tap(Key::Down);
+    ASSERT_EQ(game->options.line, OptionsScreen::kMusic);
+
+    SetPlatform(nullptr);  // the real keyboard through SDL's event queue
+    auto tap = [&](SDL_Scancode code) {
+        for (Uint32 type : {SDL_KEYDOWN, SDL_KEYUP}) {
+            SDL_Event event{};
+            event.type = type;
+            event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+            event.key.keysym.scancode = code;
+            event.key.keysym.sym = SDL_GetKeyFromScancode(code);
+            SDL_PushEvent(&event);
+        }
+        WindowBackend::PumpEvents();
+        game->Frame();
+        WindowBackend::PumpEvents();
+        game->Frame();
+    };
+    tap(SDL_SCANCODE_LEFT);
+    EXPECT_EQ(game->settings.music, 9) << "Left lowers the volume though A steers left";
+    tap(SDL_SCANCODE_A);
+    EXPECT_EQ(game->settings.music, 9) << "A is no menu key";
+    tap(SDL_SCANCODE_RIGHT);
+    EXPECT_EQ(game->settings.music, 10);
+    SetPlatform(&platform);
+
+    // G pressed while the throttle line waits for a key: refused, and the
+    // ghost stays as it was.
+    const bool ghost = game->records->GhostShown();
+    for (int i = OptionsScreen::kMusic; i < OptionsScreen::kThrottle; ++i) Tap(Key::Down);
+    Tap(Key::Right);
+    ASSERT_TRUE(game->options.waitingForKey);
+    Tap(Key::Ghost);
+    EXPECT_EQ(game->settings.keyThrottle, "Z");
+    EXPECT_EQ(game->records->GhostShown(), ghost);
+    // Held over the closing, G still does nothing until pressed again.
+    Press(Key::Ghost);
+    Tap(Key::Options);
+    EXPECT_FALSE(game->ownsKeys);
+    Step();
+    EXPECT_EQ(game->records->GhostShown(), ghost);
+    Release(Key::Ghost);
+    Step();
+    Tap(Key::Ghost);
+    EXPECT_NE(game->records->GhostShown(), ghost);
+}
+
+// The lines show what is in force: the window after F11, G's ghost, and this
+// run's command-line values, marked and never saved.
+TEST_F(Options, TheLinesShowWhatIsInForceAndCommandLineValuesAreNotSaved) {
+    bool fullscreen = false;
+    game->setFullscreen = [&](bool on) { fullscreen = on; };
+    game->isFullscreen = [&] { return fullscreen; };
+    game->overrides.renderScale = 0.5f;
+    game->overrides.ghost = false;
+    game->LoadSettings(Settings::DefaultPath());
+    EXPECT_EQ(AxDirect3D::GetInstance().RenderScale(), 0.5f);
+    EXPECT_FALSE(game->records->GhostShown());
+    Step();
+    fullscreen = true;  // F11 or Alt+Enter, handled by the window
+    Step();
+    Tap(Key::Options);
+    const Settings shown = game->overrides.Apply(game->settings);
+    EXPECT_TRUE(shown.fullscreen) << "the fullscreen line reads ON";
+    EXPECT_FALSE(game->overrides.fullscreen);
+    EXPECT_FALSE(shown.ghost);
+    EXPECT_FLOAT_EQ(shown.renderScale, 0.5f);
+    // The marked lines: ghost and render scale, and nothing else, carry the mark.
+    const std::vector<uint8_t> marked = RenderOptions();
+    game->overrides.ghost.reset();
+    game->overrides.renderScale.reset();
+    const std::vector<uint8_t> plain = RenderOptions();
+    game->overrides.ghost = false;
+    game->overrides.renderScale = 0.5f;
+    int rows[720] = {};
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            for (int c = 0; c < 3; ++c)
+                if (marked[(size_t(y) * kWidth + x) * 4 + c] != plain[(size_t(y) * kWidth + x) * 4 + c]) rows[y] = 1;
+    auto lineDiffers = [&](int line) {
+        const int centre = 360 - (200 - 46 * line);
+        for (int y = centre - 18; y <= centre + 18; ++y)
+            if (rows[y]) return true;
+        return false;
+    };
+    EXPECT_TRUE(lineDiffers(OptionsScreen::kGhost));
+    EXPECT_TRUE(lineDiffers(OptionsScreen::kRenderScale));
+    EXPECT_FALSE(lineDiffers(OptionsScreen::kFullscreen));
+    EXPECT_FALSE(lineDiffers(OptionsScreen::kMusic));
+
+    Tap(Key::Options);  // saved: the player's own values only
+    std::string text = Slurp(file);
+    EXPECT_NE(text.find("fullscreen = on\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("render_scale = 1.00\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("ghost = on\n"), std::string::npos) << text;
+
+    // Changing a marked line starts from the value shown and makes it the player's.
+    Tap(Key::Options);
+    for (int i = 0; i < OptionsScreen::kRenderScale; ++i) Tap(Key::Down);
+    Tap(Key::Right);
+    EXPECT_FALSE(game->overrides.renderScale);
+    EXPECT_FLOAT_EQ(game->settings.renderScale, 0.55f);
+    EXPECT_EQ(AxDirect3D::GetInstance().RenderScale(), 0.55f);
+    Tap(Key::Options);
+    text = Slurp(file);
+    EXPECT_NE(text.find("render_scale = 0.55\n"), std::string::npos) << text;
 }

@@ -1,10 +1,11 @@
 // Rules that only show through the scene's whole frame: the order of the
 // bike contacts, the listener, the music and engines around a reload, sand
 // under full throttle, the camera's view on a dash panel, and the panels'
-// flags that outlive the stage.
+// flags that outlive the stage, and the programs built before the race.
 
 #include "scene/GameFixture.h"
 
+#include "app/FrameStats.h"
 #include "bike/Enemy.h"
 #include "bike/EngineSound.h"
 #include "bike/Player.h"
@@ -12,8 +13,15 @@
 #include "scene/RaceTimer.h"
 #include "stage/ChaseCamera.h"
 #include "stage/DashPanel.h"
+#include "stage/ObstacleManager.h"
+#include "profile/PlayerRecords.h"
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
 
 namespace {
 class RaceFrame : public GameFixture {
@@ -157,4 +165,45 @@ TEST_F(RaceFrame, APanelsFlagOutlivesTheStageAndBoostsTheNewBike) {
     panel.Update();
     EXPECT_FLOAT_EQ(game->enemies[1]->speed, 0.7f) << "one boost for the new bike in that slot";
     EXPECT_FALSE(panel.bikeOnPanel[2]);
+}
+
+// The stage load builds every program the race draws with: a race that shows
+// the ghost (tinted, see-through) and throws a box's fragments, drawn frame by
+// frame, builds none (each would be a driver's compile mid-race).
+TEST_F(RaceFrame, TheStageLoadBuildsEveryProgramTheRaceDrawsWith) {
+    AxModelShader& shader = AxShaderManager::GetInstance().modelShader;
+    game.reset();
+    shader.Release();
+    shader.Init();
+    const int beforeLoad = shader.BuiltCount();
+    game = std::make_unique<Game>();
+    const int atLoad = shader.BuiltCount();
+    EXPECT_GT(atLoad, beforeLoad);
+
+    const fs::path folder = fs::temp_directory_path() / ("vorlan-programs-" + std::to_string(getpid()));
+    fs::create_directories(folder);
+    std::ofstream(folder / "records.txt") << "vorlan-moto records 1\nbest 5000 2026-12-08\nend\n";
+    std::ofstream(folder / "ghost.txt") << "vorlan-moto ghost 1\ntime 5000\nstart 1.5 0.2 -6 0 0\nframes 1\n"
+                                           "1.2 0.2 2.5 0 0\nend\n";
+    game->records->Load(folder.string());
+    fs::remove_all(folder);
+    ASSERT_TRUE(game->records->GhostNow());
+
+    FrameStats::Get().Reset();
+    AxDirect3D::GetInstance().SetSubmitEnabled(true);
+    Press(Key::Enter);
+    Step();
+    Release(Key::Enter);
+    Racing();
+    ObstacleManager& obstacles = *game->obstacles;
+    WoodBox& box = *obstacles.boxes.at(0);
+    box.Lift(0.0f);
+    obstacles.boxActive[0] = true;
+    Place(*game->player, Vector3(box.position.x, 0.2f, box.position.z - 1.0f), 0.0f, 0.4f);
+    const int thrown = StepUntil([&] { return !obstacles.fragments.empty(); }, 60);
+    ASSERT_LT(thrown, 60) << "no box broke";
+    for (int i = 0; i < 20; ++i) Step();
+    AxDirect3D::GetInstance().SetSubmitEnabled(false);
+    EXPECT_EQ(shader.BuiltCount(), atLoad);
+    EXPECT_EQ(FrameStats::Get().programsBuiltInRace, 0);
 }

@@ -129,6 +129,7 @@ TEST_F(RecordsScreen, TheGhostIsDrawnSeeThroughWhereItsLineIsAndOnlyWhileShown) 
     fs::create_directories(folder);
     std::ofstream(folder / "ghost.txt") << "vorlan-moto ghost 1\ntime 5000\nstart 1.5 0.2 -6 0 0\nframes 1\n"
                                            "1.2 0.2 2.5 0 0\nend\n";
+    std::ofstream(folder / "records.txt") << "vorlan-moto records 1\nbest 5000 2026-12-08\nend\n";
     game->records->Load(folder.string());
     fs::remove_all(folder);
     ASSERT_TRUE(game->records->GhostNow());
@@ -155,8 +156,12 @@ TEST_F(RecordsScreen, TheGhostIsDrawnSeeThroughWhereItsLineIsAndOnlyWhileShown) 
             anyBlend |= d > 8 && shown[i] + shown[i + 1] + shown[i + 2] > 30;
         }
     EXPECT_TRUE(anyBlend);
-    // Hidden is exactly the picture without a ghost.
-    game->records->Load(fs::temp_directory_path() / ("vorlan-no-ghost-" + std::to_string(getpid())));
+    // Hidden is exactly the picture without a ghost (and the same records).
+    const fs::path none = fs::temp_directory_path() / ("vorlan-no-ghost-" + std::to_string(getpid()));
+    fs::create_directories(none);
+    std::ofstream(none / "records.txt") << "vorlan-moto records 1\nbest 5000 2026-12-08\nend\n";
+    game->records->Load(none.string());
+    fs::remove_all(none);
     ASSERT_FALSE(game->records->GhostNow());
     EXPECT_TRUE(Diff(hidden, RenderFrame()).Empty());
 }

@@ -1,6 +1,7 @@
 #include "StageTestSupport.h"
 
 #include "bike/CollisionHelper.h"
+#include "framework/Random.h"
 #include "framework/graphics/AxTextureCache.h"
 #include "stage/ChaseCamera.h"
 #include "stage/Course.h"
@@ -20,7 +21,7 @@ public:
     void SetUp() override {
         StageTest::SetUp();
         if (HasFatalFailure()) return;
-        std::srand(1);
+        Random::Seed(1);
         float distance = 0.0f;
         Vector3 normal;
         const Vector3 down(0.0f, -1.0f, 0.0f);

@@ -5,6 +5,7 @@
 
 #include "StageTestSupport.h"
 
+#include "framework/Random.h"
 #include "framework/graphics/AxDirect3D.h"
 #include "framework/graphics/AxTextureCache.h"
 #include "stage/ChaseCamera.h"
@@ -23,11 +24,11 @@ const Vector3 kRoad(0.0f, 0.2f, 0.0f);
 const Vector3 kSand(300.0f, 0.2f, 300.0f);
 constexpr unsigned kSeed = 4242;
 
-// The first n values of rand() after seeding with kSeed.
+// The first n values of the game's generator after seeding with kSeed.
 std::vector<int> Draws(int n) {
-    std::srand(kSeed);
+    Random::Seed(kSeed);
     std::vector<int> values;
-    for (int i = 0; i < n; ++i) values.push_back(std::rand());
+    for (int i = 0; i < n; ++i) values.push_back(Random::Next());
     return values;
 }
 
@@ -52,7 +53,7 @@ TEST_F(StageRules, RandomDrawsComeInTheirOrderAndCount) {
     Place(player, kSand, 40.0f, 0.3f);
     player.accelerating = true;
     const std::vector<int> d = Draws(52);
-    std::srand(kSeed);
+    Random::Seed(kSeed);
     StepCourse();
     ASSERT_EQ(game->course->SandSmokeCount(), 1u);
     const Matrix& bike = player.world;
@@ -73,7 +74,7 @@ TEST_F(StageRules, RandomDrawsComeInTheirOrderAndCount) {
 
     // A box fragment: velocity x, y, z, then model, axis and spin.
     const std::vector<int> f = Draws(7);
-    std::srand(kSeed);
+    Random::Seed(kSeed);
     BoxFragment fragment(*game->modelCache, Vector3(1.0f, 0.8f, 2.0f));
     EXPECT_FLOAT_EQ(fragment.velocity.x, (f[0] % 21 - 10) * 0.05f);
     EXPECT_FLOAT_EQ(fragment.velocity.y, (f[1] % 15) * 0.15f);
@@ -81,7 +82,7 @@ TEST_F(StageRules, RandomDrawsComeInTheirOrderAndCount) {
     EXPECT_EQ(fragment.modelIndex, f[3] % 3);
     EXPECT_EQ(fragment.spinAxis, f[4] % 3);
     EXPECT_EQ(fragment.spinSpeed, f[5] % 31 - 15);
-    EXPECT_EQ(std::rand(), f[6]) << "six draws, no more";
+    EXPECT_EQ(Random::Next(), f[6]) << "six draws, no more";
 }
 
 TEST_F(StageRules, IdlePuffsShrinkByPointOneFiveWhileThrottlePuffsTakeTheSpeed) {
