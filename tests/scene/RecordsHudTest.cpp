@@ -89,7 +89,7 @@ protected:
 TEST_F(RecordsScreen, TheRaceShowsTheBestTimeUnderTheClockAndTheSplitInItsColour) {
     StartRace();
     const auto plain = RenderHud();
-    game->records->records.best = RecordEntry{61234, "2026-12-08"};
+    game->records->records.best = RecordEntry{61234, "2026-12-08", {}};
     // Label at (-510, 210) and its digits, half size: under the clock and the lap.
     ExpectWithin(Diff(plain, RenderHud()), 640 - 510 - 110, 360 - 210 - 22, 640 - 330 + 1, 360 - 210 + 22, "best");
     game->records->records.best.reset();
