@@ -1,12 +1,16 @@
 #include "app/App.h"
 
+#include "app/FrameLog.h"
 #include "app/FramePacer.h"
 #include "app/FrameStats.h"
 #include "app/HarnessPlatform.h"
 #include "app/InputScript.h"
+#include "app/RenderScaleControl.h"
 #include "app/Replay.h"
 #include "app/SceneManager.h"
 #include "app/Scene_base.h"
+#include "app/SimulatedDisplay.h"
+#include "framework/MotionBlend.h"
 #include "framework/ImageWrite.h"
 #include "framework/audio/AudioCapture.h"
 #include "framework/audio/AxAudioManager.h"
@@ -20,13 +24,14 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 namespace {
 constexpr int kWindowWidth = 1280;
 constexpr int kWindowHeight = 720;
 
-void PrintStats(double loadMs, int fps, long long drawn) {
+void PrintStats(double loadMs, long long updates, int fps, long long drawn) {
     const FrameStats& stats = FrameStats::Get();
     auto summary = [&](FrameStats::Kind kind) {
         const FrameStats::Summary s = stats.Summarise(kind);
@@ -36,7 +41,7 @@ void PrintStats(double loadMs, int fps, long long drawn) {
     };
     std::printf("{\"frames\":%zu,\"loadMs\":%.3f,\"frameMs\":%s,\"updateMs\":%s,\"drawMs\":%s,\"presentMs\":%s,"
                 "\"fps\":%d,\"drawn\":%lld,\"peakRssMiB\":%.1f}\n",
-                stats.FrameCount(), loadMs, summary(FrameStats::kFrame).c_str(),
+                static_cast<size_t>(updates), loadMs, summary(FrameStats::kFrame).c_str(),
                 summary(FrameStats::kUpdate).c_str(), summary(FrameStats::kDraw).c_str(),
                 summary(FrameStats::kPresent).c_str(), fps, drawn, PeakRssMiB());
     std::fflush(stdout);
@@ -136,12 +141,57 @@ bool App::OpenAudioOut(AudioCapture& capture) {
     return true;
 }
 
-// Only a capped run on the real clock has a timeline to fall behind; the
-// virtual clock never runs late and an uncapped run does not wait for it.
+// Only a capped run on the real clock follows the clock's timeline with
+// pictures at the display's pace; the virtual clock and an uncapped run give
+// every update its own picture.
 FramePacer::Skip App::SkipMode() const {
     if (options.frameSkip == "off") return FramePacer::Skip::Never;
     if (options.frameSkip == "max") return FramePacer::Skip::Always;
     return options.fixedClock || options.uncapped ? FramePacer::Skip::Never : FramePacer::Skip::Behind;
+}
+
+// One update: the window's events, the pause, the sounds, the scene's step
+// and the trace line. False when the run ends before it.
+bool App::RunUpdate(long long frame, HarnessPlatform& platform, Replay& replay, TraceWriter& trace) {
+    platform.SetFrame(frame);
+    if (options.frames >= 0 && frame >= options.frames) return false;
+    if (replay.OutOfStep()) return false;
+    {
+        const Scene_base* front = SceneManager::GetInstance().currentScene;
+        window.escapeCloses = !(front && front->takesEscape);
+    }
+    window.ProcessMessage();
+    if (!window.hWnd) return false;
+    UpdatePause(platform);
+    AxAudioManager::GetInstance().Update();
+    SceneManager::GetInstance().Step();
+    trace.WriteFrame(frame, platform.Milliseconds(), SceneManager::GetInstance().currentScene);
+    platform.EndFrame();
+    return true;
+}
+
+// How pictures meet the display: vsync as the settings and command line say
+// (a window only: headless pictures go nowhere), the refresh period they are
+// paced to, and the simulated display of --simulate-display.
+App::PictureSetup App::SetUpPictures(IPlatform& platform, const Game* game) {
+    PictureSetup setup;
+    const bool vsync = !options.noVsync && (!game || game->settings.vsync);
+    AxDirect3D& device = AxDirect3D::GetInstance();
+    if (!options.headless) device.SetVsync(vsync);
+    const int refresh = options.headless ? 0 : device.DisplayRefreshRate();
+    setup.periodMs = refresh > 0 ? 1000.0 / refresh : 1000.0 / 60.0;
+    if (options.simulateDisplayHz) {
+        setup.periodMs = 1000.0 / options.simulateDisplayHz;
+        if (vsync) setup.display = std::make_unique<SimulatedDisplay>(platform, options.simulateDisplayHz);
+    }
+    return setup;
+}
+
+// Auto follows the machine on a capped real clock only; elsewhere the scale
+// holds (auto meaning full size), so measured and replayed runs draw alike.
+bool App::AutoScaleInForce(const Game* game) const {
+    if (options.fixedClock || options.uncapped || options.renderScale) return false;
+    return options.renderScaleAuto || (game && game->settings.renderScaleAuto);
 }
 
 int App::Run() {
@@ -180,8 +230,9 @@ int App::Run() {
     const double loadStart = PerfMilliseconds();
     Scene_base* scene = makeScene ? makeScene() : nullptr;
     if (!scene && !options.reference.empty()) scene = new ReferenceScene(options.reference);
+    Game* game = nullptr;
     if (!scene) {
-        Game* game = new Game;
+        game = new Game;
         game->autopilot = options.autopilot;
         // The command line wins over the settings file for this run.
         // Scripted keys stand for keyboard keys; a replay reads the keyboard
@@ -210,49 +261,72 @@ int App::Run() {
     recorder.header.seedGiven = options.seed.has_value();
 
     AxDirect3D& device = AxDirect3D::GetInstance();
+    PictureSetup picture = SetUpPictures(platform, game);
+    pacer.SetDisplayPeriod(picture.periodMs);
+    RenderScaleControl autoScale(picture.periodMs);
+    FrameLog frameLog;
+    if (!options.frameLogFile.empty() && !frameLog.Open(options.frameLogFile)) {
+        std::fprintf(stderr, "vorlan: cannot write frame log %s\n", options.frameLogFile.c_str());
+        return 2;
+    }
+
     pause = PauseControl();
     FrameStats::Get().Reset();
+    Motion().Jump();
+    long long updates = 0;
     long long drawn = 0;
     pacer.BeginLoop();
-    for (long long frame = 0; !endFlag; ++frame) {
-        const double workStart = PerfMilliseconds();
-        platform.SetFrame(frame);
-        if (options.frames >= 0 && frame >= options.frames) break;
-        if (replay.OutOfStep()) break;
-        {
-            const Scene_base* front = SceneManager::GetInstance().currentScene;
-            window.escapeCloses = !(front && front->takesEscape);
+    bool running = true;
+    while (running && !endFlag) {
+        const double passStart = PerfMilliseconds();
+        // The updates the clock calls for; a screenshot's frame ends the run
+        // of them, so its picture is that frame's own.
+        const int due = pacer.UpdatesDue();
+        int ran = 0;
+        bool screenshot = false;
+        while (ran < due && !endFlag) {
+            if (!RunUpdate(updates, platform, replay, trace)) {
+                running = false;
+                break;
+            }
+            ++ran;
+            screenshot = options.WantsScreenshot(updates);
+            ++updates;
+            if (screenshot) break;
         }
-        window.ProcessMessage();
-        if (!window.hWnd) break;
-        UpdatePause(platform);
+        if (!running || updates == 0) break;
 
-        AxAudioManager::GetInstance().Update();
-        const bool screenshot = options.WantsScreenshot(frame);
-        // A frame left undrawn runs every update and draw call like a
-        // --no-render frame; only the GPU work and the present are left out.
-        const bool shown = pacer.DrawNext() || screenshot;
-        device.SetSubmitEnabled(shown && (!options.noRender || screenshot));
-        SceneManager::GetInstance().Frame();
+        // One picture, between the last two updates.
+        const float fraction = screenshot || ran < due ? 1.0f : pacer.Fraction();
+        Motion().BeginPicture(updates, fraction);
+        device.SetSubmitEnabled(!options.noRender || screenshot);
+        SceneManager::GetInstance().Picture();
         if (pause.IsPaused()) pauseOverlay.Draw();
         for (const RunOptions::Screenshot& shot : options.screenshots) {
-            if (shot.frame == frame && !SaveScreenshot(shot.path))
+            if (screenshot && shot.frame == updates - 1 && !SaveScreenshot(shot.path))
                 std::fprintf(stderr, "vorlan: cannot write screenshot %s\n", shot.path.c_str());
         }
-        if (shown) {
+        double presentMs = 0.0;
+        double costMs = 0.0;
+        {
             FrameStats::Section section(FrameStats::kPresent);
             if (device.IsSubmitEnabled()) ++drawn;
             device.Present();
+            presentMs = PerfMilliseconds();
+            costMs = presentMs - passStart;
+            if (picture.display) presentMs = picture.display->WaitForRefresh();
         }
-        FrameStats::Get().Add(FrameStats::kFrame, PerfMilliseconds() - workStart);
-        pacer.SleepOutBudget();
-        pacer.CountFrame();
-        fps = pacer.fps;
+        frameLog.Picture(presentMs, ran, fraction, (static_cast<double>(updates - 1) + fraction) * pacer.Budget(),
+                         device.RenderScale());
+        if (AutoScaleInForce(game)) {
+            const float scale = autoScale.Picture(costMs);
+            if (scale != device.RenderScale()) device.SetRenderScale(scale);
+        }
+        FrameStats::Get().Add(FrameStats::kFrame, PerfMilliseconds() - passStart);
         FrameStats::Get().EndFrame();
-
-        trace.WriteFrame(frame, platform.Milliseconds(), SceneManager::GetInstance().currentScene);
-        platform.EndFrame();
-        pacer.NextFrame();
+        pacer.WaitForNextPicture();
+        pacer.CountPicture();
+        fps = pacer.fps;
     }
 
     pauseOverlay.Release();
@@ -263,13 +337,14 @@ int App::Run() {
     window.Release();
     window.eventFilter = nullptr;
     trace.Close();
+    if (!frameLog.Close()) std::fprintf(stderr, "vorlan: cannot write frame log %s\n", options.frameLogFile.c_str());
     if (recorder.IsOpen() && !recorder.Finish())
         std::fprintf(stderr, "vorlan: cannot write recording %s\n", options.recordFile.c_str());
     if (!audioOutWritten) {
         std::fprintf(stderr, "vorlan: --audio-out: cannot write %s\n", options.audioOutFile.c_str());
         return 2;
     }
-    if (options.stats) PrintStats(loadMs, fps, drawn);
+    if (options.stats) PrintStats(loadMs, updates, fps, drawn);
     if (replay.OutOfStep()) {
         std::fprintf(stderr, "vorlan: %s: replay out of step %s\n", options.replayFile.c_str(),
                      replay.Problem().c_str());

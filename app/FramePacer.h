@@ -1,13 +1,18 @@
 #pragma once
-// The loop's pacing: sleep out the rest of the frame budget and measure the
-// frame rate over windows of at least 500 ms of frame start times.
+// The loop's pacing. The game updates in fixed 16 ms steps on a timeline
+// kept by the clock; pictures follow the display. Each pass of the loop runs
+// the updates the clock has reached (none, one or more), then draws one
+// picture at the share of the next step the clock has got to, then waits for
+// the display (or, where presenting does not wait, sleeps to the next refresh).
 //
-// Catching up: every movement in the game counts frames, so a machine that
-// cannot draw a frame in 16 ms would play the whole game in slow motion.
-// With catch-up on, the pacer keeps a 16 ms timeline instead; a frame that
-// ends behind it is followed by frames that update but are not drawn (cheap)
-// until the loop is back on time, at most kMaxUndrawn in a row so the
-// picture still moves.
+// Catching up: a machine that cannot draw in time runs several updates
+// before a picture, at most kMaxUpdatesInRow so the picture still moves; a
+// debt longer than kMaxDebtMs (a stall: a window dragged, a machine swapping)
+// is forgiven rather than raced through.
+//
+// Only the pace clock is read here, never the game's: which passes ran and
+// how many updates each took changes nothing in the race, so a recording
+// replays the same however its pictures fall.
 
 #include "framework/platform/Platform.h"
 
@@ -15,89 +20,110 @@
 
 class FramePacer {
 public:
-    static constexpr uint32_t kFpsWindowMs = 500;
+    static constexpr double kFpsWindowMs = 500.0;
+    static constexpr int kMaxUpdatesInRow = 5;
+    static constexpr double kMaxDebtMs = 100.0;
 
     FramePacer(IPlatform& platform, int maxFps) : platform(platform), maxFps(maxFps) {}
 
-    // Before the scene is made: the fps window opens.
-    void Start() { fpsStart = platform.Milliseconds(); }
-    // Just before the first frame.
-    void BeginLoop() {
-        frameCount = 0;
-        frameStart = platform.Milliseconds();
-        due = frameStart;
-        drawNext = true;
-        undrawnInRow = 0;
-    }
     uint32_t Budget() const { return 1000u / static_cast<uint32_t>(maxFps); }
 
     enum class Skip {
-        Never,   // every frame is drawn, however long it takes
-        Behind,  // frames are left undrawn while the loop is behind its timeline
-        Always,  // only every (kMaxUndrawn + 1)th frame is drawn (tests)
+        Never,   // one update and its picture per pass, the budget slept out (the
+                 // virtual clock, uncapped runs, --frame-skip off)
+        Behind,  // updates as the clock calls for them, pictures at the display's pace
+        Always,  // five updates per picture (tests)
     };
-    static constexpr int kMaxUndrawn = 4;
-    // A debt longer than this (a stall: a window being dragged, a machine
-    // swapping) is forgiven rather than raced through.
-    static constexpr uint32_t kMaxDebtMs = 100;
     void SetSkip(Skip mode) { skip = mode; }
-    // Whether the coming frame's picture is to be drawn and presented.
-    bool DrawNext() const { return drawNext; }
+    // The refresh period the pictures are paced to.
+    void SetDisplayPeriod(double ms) { period = ms > 0.0 ? ms : 1000.0 / 60.0; }
+    double DisplayPeriod() const { return period; }
 
-    // Returns the milliseconds slept. Reads the clock exactly once, whatever
-    // it decides, so recorded runs replay in step under any skip mode.
-    uint32_t SleepOutBudget() {
-        const uint32_t now = platform.Milliseconds();
-        const uint32_t budget = Budget();
-        due += budget;
-        uint32_t slept = 0;
+    // Before the scene is made: the fps window opens.
+    void Start() { fpsStart = platform.PaceMilliseconds(); }
+    // Just before the first pass: the first update is due at once.
+    void BeginLoop() {
+        pictures = 0;
+        due = platform.PaceMilliseconds();
+        pictureTime = due;
+        havePicture = false;
+    }
+
+    // At the start of a pass: how many updates to run now. Reads the pace clock once.
+    int UpdatesDue() {
+        const double now = platform.PaceMilliseconds();
+        passStart = now;
+        if (skip != Skip::Behind) {
+            fraction = 1.0f;
+            return skip == Skip::Always ? kMaxUpdatesInRow : 1;
+        }
+        // On a display the pictures are seen one refresh apart: while the clock
+        // agrees with that within half a refresh, each picture is timed exactly
+        // one refresh after the last (the clock's own jitter would otherwise
+        // show as uneven motion), drawn gently towards the clock.
+        const double expected = pictureTime + period;
+        if (havePicture && now - expected < 0.5 * period && expected - now < 0.5 * period)
+            pictureTime = expected + kFollow * (now - expected);
+        else
+            pictureTime = now;
+        havePicture = true;
+        const double step = Budget();
+        if (pictureTime - due > kMaxDebtMs) due = pictureTime - kMaxDebtMs;
+        int count = 0;
+        while (pictureTime >= due && count < kMaxUpdatesInRow) {
+            due += step;
+            ++count;
+        }
+        const double into = (pictureTime - (due - step)) / step;
+        fraction = static_cast<float>(into < 0.0 ? 0.0 : into > 1.0 ? 1.0 : into);
+        return count;
+    }
+    // How far into the step after the last update the coming picture stands (0 to 1).
+    float Fraction() const { return fraction; }
+
+    // After the picture: waits for the next one's turn where presenting did
+    // not. Returns the milliseconds slept.
+    double WaitForNextPicture() {
+        const double now = platform.PaceMilliseconds();
+        double wait = 0.0;
         if (skip == Skip::Behind) {
-            const int32_t ahead = static_cast<int32_t>(due - now);
-            if (ahead > 0) {
-                platform.Sleep(static_cast<uint32_t>(ahead));
-                slept = static_cast<uint32_t>(ahead);
-            } else if (static_cast<uint32_t>(-ahead) > kMaxDebtMs) {
-                due = now - kMaxDebtMs;
-            }
-            ChooseNextDraw(ahead > 0);
-            return slept;
+            wait = pictureTime + period - now;
+        } else {
+            const int updates = skip == Skip::Always ? kMaxUpdatesInRow : 1;
+            wait = static_cast<double>(Budget()) * updates - (now - passStart);
         }
-        const uint32_t elapsed = now - frameStart;
-        if (elapsed < budget) {
-            platform.Sleep(budget - elapsed);
-            slept = budget - elapsed;
-        }
-        ChooseNextDraw(skip == Skip::Never);
-        return slept;
+        if (wait <= 0.0) return 0.0;
+        platform.PaceSleep(wait);
+        return wait;
     }
-    // Counts the frame and, once the window is long enough, recomputes fps
-    // from the start time of the frame just finished.
-    void CountFrame() {
-        ++frameCount;
-        const uint32_t window = frameStart - fpsStart;
+
+    // Counts a picture and, once the window is long enough, recomputes fps
+    // from the start time of the pass just finished.
+    void CountPicture() {
+        ++pictures;
+        const double window = passStart - fpsStart;
         if (window >= kFpsWindowMs) {
-            fps = static_cast<int>(frameCount * 1000u / window);
-            fpsStart = frameStart;
-            frameCount = 0;
+            fps = static_cast<int>(pictures * 1000.0 / window);
+            fpsStart = passStart;
+            pictures = 0;
         }
     }
-    void NextFrame() { frameStart = platform.Milliseconds(); }
 
     int fps = 0;
-    uint32_t frameStart = 0;
-    uint32_t fpsStart = 0;
-    uint32_t frameCount = 0;
 
 private:
-    void ChooseNextDraw(bool onTime) {
-        drawNext = onTime || undrawnInRow >= kMaxUndrawn;
-        undrawnInRow = drawNext ? 0 : undrawnInRow + 1;
-    }
+    // How much of the clock's disagreement a paced picture time takes on.
+    static constexpr double kFollow = 0.05;
 
     IPlatform& platform;
     int maxFps;
     Skip skip = Skip::Never;
-    uint32_t due = 0;  // when the next frame should start on the timeline
-    bool drawNext = true;
-    int undrawnInRow = 0;
+    double period = 1000.0 / 60.0;
+    double due = 0.0;          // when the next update is due on the timeline
+    double pictureTime = 0.0;  // the moment the coming picture shows
+    bool havePicture = false;
+    double passStart = 0.0;
+    double fpsStart = 0.0;
+    long long pictures = 0;
+    float fraction = 1.0f;
 };

@@ -21,7 +21,9 @@ public:
     int effects = kMaxVolume;  // 0..10
     Difficulty difficulty = Difficulty::Normal;
     bool fullscreen = false;
-    float renderScale = 1.0f;  // 0.25..1.0
+    float renderScale = 1.0f;  // 0.25..1.0, in force when renderScaleAuto is off
+    bool renderScaleAuto = true;  // "auto": the size follows the machine
+    bool vsync = true;            // presenting waits for the display's refresh
     bool ghost = true;
     // Keyboard keys by their names ("Z", "Left", "Space").
     std::string keyThrottle = "Z";

@@ -6,6 +6,7 @@
 #include "bike/GhostBike.h"
 #include "bike/Player.h"
 #include "framework/audio/AxSoundEffect.h"
+#include "framework/MotionBlend.h"
 #include "framework/graphics/AxDirect3D.h"
 #include "framework/graphics/AxModelCache.h"
 #include "framework/graphics/AxShaderManager.h"
@@ -150,8 +151,11 @@ void Game::ApplySettings() {
     // Likewise the ghost (G and --no-ghost hold) and the render scale (--render-scale holds).
     if (records && settings.ghost != appliedGhost) records->SetGhostShown(settings.ghost);
     appliedGhost = settings.ghost;
-    if (settings.renderScale != appliedRenderScale) AxDirect3D::GetInstance().SetRenderScale(settings.renderScale);
+    // With the scale on auto the application sizes the scene.
+    if (!settings.renderScaleAuto && (settings.renderScale != appliedRenderScale || appliedRenderScaleAuto))
+        AxDirect3D::GetInstance().SetRenderScale(settings.renderScale);
     appliedRenderScale = settings.renderScale;
+    appliedRenderScaleAuto = settings.renderScaleAuto;
 }
 
 bool Game::SaveSettings() {
@@ -173,6 +177,8 @@ void Game::SetLights() {
 }
 
 void Game::LoadStage() {
+    // A new stage: no picture blends with the old one's.
+    Motion().Jump();
     player = new Player(*this, *modelCache);
     enemies[0] = new Enemy(*this, *modelCache);
     enemies[1] = new Enemy(*this, *modelCache, Vector3(-2.0f, 0.2f, -2.0f));
@@ -243,6 +249,7 @@ void Game::Update() {
             mode = 0;
             titleBgmStarted = false;
             startWait = kStartWait;
+            Motion().Jump();  // the race starts from where the pictures stand
             // The countdown and the clock count from this press, not from
             // the stage load before the title screen.
             if (raceTimer) raceTimer->Restart();
@@ -334,25 +341,27 @@ void Game::UpdateRecords() {
     records->Frame(state);
 }
 
-void Game::Frame() {
+void Game::Step() {
     if (!paused) {
         FrameStats::Section section(FrameStats::kUpdate);
         // Before the title reads Enter, so Enter on an open screen stays there.
         options.Update(Platform(), mode == 1 && !fadeOut, rawKeys);
         Update();
+        // The camera's history is game state, moved once per update; a pause must not move it.
+        if (camera && player) camera->SetFromTarget(player->headingWorld);
     }
     takesEscape = options.HoldsEscape();
     // A gamepad's Start pauses a race under way and stands for Enter elsewhere.
     startPauses = mode == 0 && !PlayerFinished();
+}
+
+// The 3D scene between the last two updates, the screens as the last update left them.
+void Game::Picture() {
     FrameStats::Section section(FrameStats::kDraw);
     AxDirect3D& device = AxDirect3D::GetInstance();
     device.BeginScene3D();  // at the render scale; the 2D screens at full size
     ClearTargets();
-    if (camera && player) {
-        // The camera's history is game state: a pause must not move it.
-        if (paused) camera->HoldView(player->headingWorld);
-        else camera->SetFromTarget(player->headingWorld);
-    }
+    if (camera && player) camera->DrawView(player->headingWorld);
     Draw();
     device.EndScene3D();
     if (mode == 0) DrawRaceHUD();

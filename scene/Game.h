@@ -44,7 +44,8 @@ public:
     void ReleaseStage();
     void Update() override;
     void Draw() override;
-    void Frame() override;
+    void Step() override;
+    void Picture() override;
     void DrawTitle();
     void DrawOptions();
     void DrawRaceHUD();
@@ -120,6 +121,7 @@ public:
     bool shownFullscreen = false;
     bool appliedGhost = true;          // the ghost is shown unless told otherwise
     float appliedRenderScale = 1.0f;  // the device starts at full size
+    bool appliedRenderScaleAuto = true;
 
     // Not part of the race rules: the player's bike drives itself (demos,
     // tests, benchmarks). Set by the application after construction.

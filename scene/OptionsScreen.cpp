@@ -94,6 +94,17 @@ void OptionsScreen::Change(int step) {
         case kMusic: settings.music = std::clamp(settings.music + step, 0, Settings::kMaxVolume); break;
         case kEffects: settings.effects = std::clamp(settings.effects + step, 0, Settings::kMaxVolume); break;
         case kRenderScale: {
+            // Auto sits past 100 %.
+            if (settings.renderScaleAuto) {
+                if (step > 0) return;
+                settings.renderScaleAuto = false;
+                settings.renderScale = Settings::kMaxRenderScale;
+                break;
+            }
+            if (step > 0 && settings.renderScale >= Settings::kMaxRenderScale) {
+                settings.renderScaleAuto = true;
+                break;
+            }
             // Whole steps of 5 %, so repeated presses land on round values.
             const float steps = std::round(settings.renderScale / kRenderScaleStep) + static_cast<float>(step);
             settings.renderScale =
@@ -160,7 +171,8 @@ void OptionsScreen::Draw(AxTexture* atlas) const {
             case kEffects: pips(settings.effects); break;
             case kFullscreen: word(settings.fullscreen ? L::kOn : L::kOff); break;
             case kRenderScale:
-                text(std::to_string(static_cast<int>(std::lround(settings.renderScale * 100.0f))) + "%", kValueX, y);
+                if (settings.renderScaleAuto) text("AUTO", kValueX, y);
+                else text(std::to_string(static_cast<int>(std::lround(settings.renderScale * 100.0f))) + "%", kValueX, y);
                 break;
             default:
                 if (waitingForKey && i == line) word(L::kPressKey);

@@ -1,5 +1,6 @@
 #include "stage/ChaseCamera.h"
 
+#include "framework/MotionBlend.h"
 #include "framework/graphics/AxShaderManager.h"
 #include "scene/Game.h"
 #include "stage/DashPanel.h"
@@ -57,7 +58,23 @@ void ChaseCamera::HoldView(const Matrix& targetWorld) {
     WriteConstants();
 }
 
-void ChaseCamera::WriteConstants() {
+void ChaseCamera::DrawView(const Matrix& targetWorld) {
+    if (up == Vector3()) {
+        HoldView(targetWorld);
+        return;
+    }
+    Matrix now;
+    now.m[0][0] = eye.x, now.m[0][1] = eye.y, now.m[0][2] = eye.z;
+    now.m[1][0] = target.x, now.m[1][1] = target.y, now.m[1][2] = target.z;
+    now.m[2][0] = fov;
+    const Matrix shown = Motion().Values(this, now);
+    WriteConstants(Vector3(shown.m[0][0], shown.m[0][1], shown.m[0][2]),
+                   Vector3(shown.m[1][0], shown.m[1][1], shown.m[1][2]), up, shown.m[2][0]);
+}
+
+void ChaseCamera::WriteConstants() { view = WriteConstants(eye, target, up, fov); }
+
+Matrix ChaseCamera::WriteConstants(const Vector3& eye, const Vector3& target, const Vector3& up, float fov) {
     AxConstantBuffer<cbCamera>& cb = AxShaderManager::GetInstance().cb7Camera;
     cb.data.g_mV = Matrix::LookAtLH(eye, target, up);
     cb.dirty = true;
@@ -66,5 +83,5 @@ void ChaseCamera::WriteConstants() {
     cb.data.g_mP = Matrix::PerspectiveFovLH(fov * kDegToRad, kAspect, kNear, kFar);
     cb.dirty = true;
     cb.Write();
-    view = cb.data.g_mV;
+    return cb.data.g_mV;
 }

@@ -34,6 +34,12 @@ public:
     // The keyboard key (SDL scancode) pressed since the last call, 0 for none;
     // taken once. Screens that wait for any key read it.
     virtual int TakeKeyPressed();
+
+    // The clock that paces pictures to the display: fine-grained and never
+    // recorded, because no update reads it (only when to draw depends on it).
+    virtual double PaceMilliseconds();
+    // Sleeps on that clock, to within a fraction of a millisecond.
+    virtual void PaceSleep(double ms);
 };
 
 // The platform in force; the SDL one unless something else was installed.
