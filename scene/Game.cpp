@@ -350,6 +350,9 @@ void Game::Step() {
         // The camera's history is game state, moved once per update; a pause must not move it.
         if (camera && player) camera->SetFromTarget(player->headingWorld);
     }
+    // The race display's rank is worked out once per update, where the
+    // display used to ask for it, so how often pictures are drawn cannot move it.
+    if (mode == 0 && player) player->GetRank();
     takesEscape = options.HoldsEscape();
     // A gamepad's Start pauses a race under way and stands for Enter elsewhere.
     startPauses = mode == 0 && !PlayerFinished();
@@ -413,12 +416,12 @@ void Game::DrawRaceHUD() {
                1.0f);
         DrawHudSprite(HudHalfAt(-420.0f, 272.0f), numberTex, DigitRect(kLaps), 1.0f, 1.0f, 1.0f);
         DrawHudSprite(HudAt(380.0f, 300.0f), uiTex, kRaceRankLabelRect);
-        DrawHudSprite(HudAt(570.0f, 305.0f), RankTexture(player->GetRank()), kRankRect);
+        DrawHudSprite(HudAt(570.0f, 305.0f), RankTexture(player->rank), kRankRect);
         if (recordsHud && records) recordsHud->DrawRace(*records);
     } else if (player) {
         DrawHudSprite(HudAt(0.0f, 200.0f), signTex, kFinishRect);
         DrawHudSprite(HudAt(-80.0f, 15.0f), uiTex, kResultRankLabelRect);
-        DrawHudSprite(HudAt(140.0f, 20.0f), RankTexture(player->GetRank()), kRankRect);
+        DrawHudSprite(HudAt(140.0f, 20.0f), RankTexture(player->rank), kRankRect);
         DrawHudSprite(HudAt(0.0f, -100.0f), uiTex, kTimeLabelRect);
         const int time = raceTimer ? raceTimer->time : 0;
         const int minutes = raceTimer ? raceTimer->minutes : 0;
