@@ -275,29 +275,35 @@ int App::Run() {
     Motion().Jump();
     long long updates = 0;
     long long drawn = 0;
-    pacer.BeginLoop();
+    int sincePicture = 0;     // updates run since the last picture
     bool running = true;
+    bool screenshot = false;  // the last update's picture is to be saved: drawn as it is
+    // One update; false when the run ends or a screenshot's frame wants its picture now.
+    auto update = [&]() {
+        if (!RunUpdate(updates, platform, replay, trace)) {
+            running = false;
+            return false;
+        }
+        screenshot = options.WantsScreenshot(updates);
+        ++updates;
+        ++sincePicture;
+        return !screenshot;
+    };
+    pacer.BeginLoop();
     while (running && !endFlag) {
         const double passStart = PerfMilliseconds();
-        // The updates the clock calls for; a screenshot's frame ends the run
-        // of them, so its picture is that frame's own.
-        const int due = pacer.UpdatesDue();
-        int ran = 0;
-        bool screenshot = false;
-        while (ran < due && !endFlag) {
-            if (!RunUpdate(updates, platform, replay, trace)) {
-                running = false;
-                break;
+        // The updates the clock calls for, unless a screenshot's frame has
+        // just run: its picture is that frame's own.
+        float fraction = 1.0f;
+        if (!screenshot) {
+            const int due = pacer.UpdatesDue();
+            for (int i = 0; i < due && update(); ++i) {
             }
-            ++ran;
-            screenshot = options.WantsScreenshot(updates);
-            ++updates;
-            if (screenshot) break;
+            if (!running || updates == 0) break;
+            if (!screenshot) fraction = pacer.Fraction();
         }
-        if (!running || updates == 0) break;
 
         // One picture, between the last two updates.
-        const float fraction = screenshot || ran < due ? 1.0f : pacer.Fraction();
         Motion().BeginPicture(updates, fraction);
         device.SetSubmitEnabled(!options.noRender || screenshot);
         SceneManager::GetInstance().Picture();
@@ -306,6 +312,7 @@ int App::Run() {
             if (screenshot && shot.frame == updates - 1 && !SaveScreenshot(shot.path))
                 std::fprintf(stderr, "vorlan: cannot write screenshot %s\n", shot.path.c_str());
         }
+        screenshot = false;
         double presentMs = 0.0;
         double costMs = 0.0;
         {
@@ -314,17 +321,22 @@ int App::Run() {
             device.Present();
             presentMs = PerfMilliseconds();
             costMs = presentMs - passStart;
-            if (picture.display) presentMs = picture.display->WaitForRefresh();
         }
-        frameLog.Picture(presentMs, ran, fraction, (static_cast<double>(updates - 1) + fraction) * pacer.Budget(),
-                         device.RenderScale());
+        // On a simulated display the picture is seen at its next refresh.
+        const double shownAt = picture.display ? picture.display->NextRefresh() : presentMs;
+        frameLog.Picture(shownAt, sincePicture, fraction,
+                         (static_cast<double>(updates - 1) + fraction) * pacer.Budget(), device.RenderScale());
+        sincePicture = 0;
         if (AutoScaleInForce(game)) {
             const float scale = autoScale.Picture(costMs);
             if (scale != device.RenderScale()) device.SetRenderScale(scale);
         }
         FrameStats::Get().Add(FrameStats::kFrame, PerfMilliseconds() - passStart);
         FrameStats::Get().EndFrame();
-        pacer.WaitForNextPicture();
+        // The simulated display shows the picture at its next refresh; until
+        // then, and until the next picture's turn, updates run as they fall due.
+        if (picture.display) pacer.WaitUntil(shownAt, update);
+        if (running && !screenshot) pacer.WaitForNextPicture(update);
         pacer.CountPicture();
         fps = pacer.fps;
     }

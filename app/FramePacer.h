@@ -3,7 +3,10 @@
 // kept by the clock; pictures follow the display. Each pass of the loop runs
 // the updates the clock has reached (none, one or more), then draws one
 // picture at the share of the next step the clock has got to, then waits for
-// the display (or, where presenting does not wait, sleeps to the next refresh).
+// the display (or, where presenting does not wait, sleeps to the next
+// refresh). While it waits, updates that fall due run on time, so each
+// update reads the race clock when its step comes, as it did when every
+// update had its own picture.
 //
 // Catching up: a machine that cannot draw in time runs several updates
 // before a picture, at most kMaxUpdatesInRow so the picture still moves; a
@@ -70,10 +73,11 @@ public:
         const double step = Budget();
         if (pictureTime - due > kMaxDebtMs) due = pictureTime - kMaxDebtMs;
         int count = 0;
-        while (pictureTime >= due && count < kMaxUpdatesInRow) {
+        while (pictureTime >= due && waitUpdates + count < kMaxUpdatesInRow) {
             due += step;
             ++count;
         }
+        waitUpdates = 0;
         const double into = (pictureTime - (due - step)) / step;
         fraction = static_cast<float>(into < 0.0 ? 0.0 : into > 1.0 ? 1.0 : into);
         return count;
@@ -82,19 +86,39 @@ public:
     float Fraction() const { return fraction; }
 
     // After the picture: waits for the next one's turn where presenting did
-    // not. Returns the milliseconds slept.
-    double WaitForNextPicture() {
-        const double now = platform.PaceMilliseconds();
-        double wait = 0.0;
-        if (skip == Skip::Behind) {
-            wait = pictureTime + period - now;
-        } else {
+    // not, running the updates that fall due meanwhile through runUpdate
+    // (false from it ends the wait and the run). Returns false when ended so.
+    template <class RunUpdate>
+    bool WaitForNextPicture(RunUpdate&& runUpdate) {
+        if (skip != Skip::Behind) {
             const int updates = skip == Skip::Always ? kMaxUpdatesInRow : 1;
-            wait = static_cast<double>(Budget()) * updates - (now - passStart);
+            const double wait =
+                static_cast<double>(Budget()) * updates - (platform.PaceMilliseconds() - passStart);
+            if (wait > 0.0) platform.PaceSleep(wait);
+            return true;
         }
-        if (wait <= 0.0) return 0.0;
-        platform.PaceSleep(wait);
-        return wait;
+        return WaitUntil(pictureTime + period, runUpdate);
+    }
+    // Waits until target on the pace clock, running updates as they fall due.
+    template <class RunUpdate>
+    bool WaitUntil(double target, RunUpdate&& runUpdate) {
+        if (skip != Skip::Behind) {
+            const double wait = target - platform.PaceMilliseconds();
+            if (wait > 0.0) platform.PaceSleep(wait);
+            return true;
+        }
+        for (;;) {
+            const double now = platform.PaceMilliseconds();
+            if (now - due > kMaxDebtMs) due = now - kMaxDebtMs;
+            if (now >= due && waitUpdates < kMaxUpdatesInRow) {
+                due += Budget();
+                ++waitUpdates;
+                if (!runUpdate()) return false;
+                continue;
+            }
+            if (now >= target) return true;
+            platform.PaceSleep((due < target && waitUpdates < kMaxUpdatesInRow ? due : target) - now);
+        }
     }
 
     // Counts a picture and, once the window is long enough, recomputes fps
@@ -126,4 +150,5 @@ private:
     double fpsStart = 0.0;
     long long pictures = 0;
     float fraction = 1.0f;
+    int waitUpdates = 0;  // updates run while waiting since the last picture
 };

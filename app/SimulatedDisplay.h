@@ -14,16 +14,15 @@ public:
     SimulatedDisplay(IPlatform& platform, int hz) : platform(platform), period(1000.0 / hz) {}
     double Period() const { return period; }
 
-    // Waits for the next refresh after now; returns its time on the pace clock.
-    double WaitForRefresh() {
+    // The next refresh after now on the pace clock: a picture presented now is
+    // shown then, and presenting returns then.
+    double NextRefresh() {
         const double now = platform.PaceMilliseconds();
         if (!started) {
             origin = now;
             started = true;
         }
-        const double refresh = origin + (std::floor((now - origin) / period) + 1.0) * period;
-        platform.PaceSleep(refresh - now);
-        return refresh;
+        return origin + (std::floor((now - origin) / period) + 1.0) * period;
     }
 
 private:
