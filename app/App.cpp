@@ -327,6 +327,7 @@ int App::Run() {
         frameLog.Picture(shownAt, sincePicture, fraction,
                          (static_cast<double>(updates - 1) + fraction) * pacer.Budget(), device.RenderScale());
         sincePicture = 0;
+        pacer.SetPictureCost(costMs);
         if (AutoScaleInForce(game)) {
             const float scale = autoScale.Picture(costMs);
             if (scale != device.RenderScale()) device.SetRenderScale(scale);

@@ -19,6 +19,8 @@
 
 #include "framework/platform/Platform.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 class FramePacer {
@@ -48,7 +50,7 @@ public:
     void BeginLoop() {
         pictures = 0;
         due = platform.PaceMilliseconds();
-        pictureTime = due;
+        pictureTime = passTime = due;
         havePicture = false;
     }
 
@@ -60,17 +62,24 @@ public:
             fraction = 1.0f;
             return skip == Skip::Always ? kMaxUpdatesInRow : 1;
         }
-        // On a display the pictures are seen one refresh apart: while the clock
-        // agrees with that within half a refresh, each picture is timed exactly
-        // one refresh after the last (the clock's own jitter would otherwise
+        // Passes start on the display's refreshes: each is timed a whole number
+        // of refreshes after the last (the clock's own jitter would otherwise
         // show as uneven motion), drawn gently towards the clock.
-        const double expected = pictureTime + period;
-        if (havePicture && now - expected < 0.5 * period && expected - now < 0.5 * period)
-            pictureTime = expected + kFollow * (now - expected);
-        else
-            pictureTime = now;
+        if (havePicture) {
+            const double refreshes = std::max(1.0, std::round((now - passTime) / period));
+            const double expected = passTime + refreshes * period;
+            passTime = expected + kFollow * (now - expected);
+        } else {
+            passTime = now;
+        }
         havePicture = true;
+        // The picture is seen at the first refresh after it is made. One that
+        // takes longer than a refresh is timed for the refresh it will be seen
+        // at, running the updates that needs a little early, so the time shown
+        // moves on as the pictures are seen.
         const double step = Budget();
+        const double refreshesToShow = std::max(1.0, std::ceil((pictureCost + kCostMargin) / period));
+        pictureTime = passTime + (refreshesToShow - 1.0) * period;
         if (pictureTime - due > kMaxDebtMs) due = pictureTime - kMaxDebtMs;
         int count = 0;
         while (pictureTime >= due && waitUpdates + count < kMaxUpdatesInRow) {
@@ -97,8 +106,14 @@ public:
             if (wait > 0.0) platform.PaceSleep(wait);
             return true;
         }
-        return WaitUntil(pictureTime + period, runUpdate);
+        // The next refresh after the picture was made.
+        const double now = platform.PaceMilliseconds();
+        const double target = passTime + std::max(1.0, std::ceil((now - passTime) / period)) * period;
+        return WaitUntil(target, runUpdate);
     }
+    // How long the last picture took to make, without waiting: the next ones
+    // are timed for the refresh they will be ready for. Rises at once, falls slowly.
+    void SetPictureCost(double ms) { pictureCost = ms > pictureCost ? ms : pictureCost + kCostFall * (ms - pictureCost); }
     // Waits until target on the pace clock, running updates as they fall due.
     template <class RunUpdate>
     bool WaitUntil(double target, RunUpdate&& runUpdate) {
@@ -138,13 +153,17 @@ public:
 private:
     // How much of the clock's disagreement a paced picture time takes on.
     static constexpr double kFollow = 0.05;
+    static constexpr double kCostFall = 0.05;
+    static constexpr double kCostMargin = 1.0;
 
     IPlatform& platform;
     int maxFps;
     Skip skip = Skip::Never;
     double period = 1000.0 / 60.0;
     double due = 0.0;          // when the next update is due on the timeline
-    double pictureTime = 0.0;  // the moment the coming picture shows
+    double passTime = 0.0;     // when the pass began, on the refresh grid
+    double pictureTime = 0.0;  // the moment of the game the coming picture shows
+    double pictureCost = 0.0;
     bool havePicture = false;
     double passStart = 0.0;
     double fpsStart = 0.0;
