@@ -106,9 +106,12 @@ public:
             if (wait > 0.0) platform.PaceSleep(wait);
             return true;
         }
-        // The next refresh after the picture was made.
+        // The next refresh after the picture was made; a present that waited
+        // for the refresh itself returns just after it, which is no reason to
+        // wait for another.
         const double now = platform.PaceMilliseconds();
-        const double target = passTime + std::max(1.0, std::ceil((now - passTime) / period)) * period;
+        const double refreshes = std::max(1.0, std::ceil((now - passTime) / period - kLateShare));
+        const double target = passTime + refreshes * period;
         return WaitUntil(target, runUpdate);
     }
     // How long the last picture took to make, without waiting: the next ones
@@ -155,6 +158,7 @@ private:
     static constexpr double kFollow = 0.05;
     static constexpr double kCostFall = 0.05;
     static constexpr double kCostMargin = 1.0;
+    static constexpr double kLateShare = 0.25;
 
     IPlatform& platform;
     int maxFps;

@@ -129,6 +129,18 @@ TEST(FramePacer, PicturesFollowTheDisplayAndShowTheClocksTimeBetweenUpdates) {
         lastShown = shown;
     }
     EXPECT_NEAR(pacer.fps, 72, 2);
+
+    // A present that waits for the refresh itself returns just after it: no
+    // second wait, a picture at every refresh.
+    FakePlatform vsynced;
+    FramePacer blocking(vsynced, 60);
+    blocking.SetSkip(FramePacer::Skip::Behind);
+    blocking.SetDisplayPeriod(1000.0 / 60.0);
+    RunPasses(vsynced, blocking, 240, [&](int, int) {
+        const double next = std::ceil((vsynced.paceNow + 1.0) / (1000.0 / 60.0)) * (1000.0 / 60.0);
+        return next + 0.2 - vsynced.paceNow;
+    });
+    EXPECT_NEAR(blocking.fps, 60, 1);
 }
 
 TEST(FramePacer, SlowPicturesAreCaughtUpWithSeveralUpdatesAndTheGameKeepsItsPace) {
