@@ -74,13 +74,13 @@ void ChaseCamera::DrawView(const Matrix& targetWorld) {
 
 void ChaseCamera::WriteConstants() { view = WriteConstants(eye, target, up, fov); }
 
-Matrix ChaseCamera::WriteConstants(const Vector3& eye, const Vector3& target, const Vector3& up, float fov) {
+Matrix ChaseCamera::WriteConstants(const Vector3& from, const Vector3& to, const Vector3& upward, float viewAngle) {
     AxConstantBuffer<cbCamera>& cb = AxShaderManager::GetInstance().cb7Camera;
-    cb.data.g_mV = Matrix::LookAtLH(eye, target, up);
+    cb.data.g_mV = Matrix::LookAtLH(from, to, upward);
     cb.dirty = true;
     cb.data.g_CamPos = cb.data.g_mV.Invert().Translation();
     cb.dirty = true;
-    cb.data.g_mP = Matrix::PerspectiveFovLH(fov * kDegToRad, kAspect, kNear, kFar);
+    cb.data.g_mP = Matrix::PerspectiveFovLH(viewAngle * kDegToRad, kAspect, kNear, kFar);
     cb.dirty = true;
     cb.Write();
     return cb.data.g_mV;

@@ -28,7 +28,7 @@ public:
 
 private:
     void WriteConstants();
-    static Matrix WriteConstants(const Vector3& eye, const Vector3& target, const Vector3& up, float fov);
+    static Matrix WriteConstants(const Vector3& from, const Vector3& to, const Vector3& upward, float viewAngle);
 
     Game& game;
 };
