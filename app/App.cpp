@@ -1,12 +1,16 @@
 #include "app/App.h"
 
+#include "app/FrameLog.h"
 #include "app/FramePacer.h"
 #include "app/FrameStats.h"
 #include "app/HarnessPlatform.h"
 #include "app/InputScript.h"
+#include "app/RenderScaleControl.h"
 #include "app/Replay.h"
 #include "app/SceneManager.h"
 #include "app/Scene_base.h"
+#include "app/SimulatedDisplay.h"
+#include "framework/MotionBlend.h"
 #include "framework/ImageWrite.h"
 #include "framework/Random.h"
 #include "framework/audio/AudioCapture.h"
@@ -22,13 +26,14 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 namespace {
 constexpr int kWindowWidth = 1280;
 constexpr int kWindowHeight = 720;
 
-void PrintStats(double loadMs, int fps, long long drawn) {
+void PrintStats(double loadMs, long long updates, int fps, long long drawn) {
     const FrameStats& stats = FrameStats::Get();
     auto summary = [&](FrameStats::Kind kind) {
         const FrameStats::Summary s = stats.Summarise(kind);
@@ -38,7 +43,7 @@ void PrintStats(double loadMs, int fps, long long drawn) {
     };
     std::printf("{\"frames\":%zu,\"loadMs\":%.3f,\"frameMs\":%s,\"updateMs\":%s,\"drawMs\":%s,\"presentMs\":%s,"
                 "\"fps\":%d,\"drawn\":%lld,\"peakRssMiB\":%.1f,\"programsBuiltInRace\":%d}\n",
-                stats.FrameCount(), loadMs, summary(FrameStats::kFrame).c_str(),
+                static_cast<size_t>(updates), loadMs, summary(FrameStats::kFrame).c_str(),
                 summary(FrameStats::kUpdate).c_str(), summary(FrameStats::kDraw).c_str(),
                 summary(FrameStats::kPresent).c_str(), fps, drawn, PeakRssMiB(), stats.programsBuiltInRace);
     std::fflush(stdout);
@@ -154,12 +159,58 @@ bool App::OpenAudioOut(AudioCapture& capture) {
     return true;
 }
 
-// Only a capped run on the real clock has a timeline to fall behind; the
-// virtual clock never runs late and an uncapped run does not wait for it.
+// Only a capped run on the real clock follows the clock's timeline with
+// pictures at the display's pace; the virtual clock and an uncapped run give
+// every update its own picture.
 FramePacer::Skip App::SkipMode() const {
     if (options.frameSkip == "off") return FramePacer::Skip::Never;
     if (options.frameSkip == "max") return FramePacer::Skip::Always;
     return options.fixedClock || options.uncapped ? FramePacer::Skip::Never : FramePacer::Skip::Behind;
+}
+
+// One update: the window's events, the pause, the sounds, the scene's step
+// and the trace line. False when the run ends before it.
+bool App::RunUpdate(long long frame, HarnessPlatform& platform, Replay& replay, TraceWriter& trace) {
+    platform.SetFrame(frame);
+    if (options.frames >= 0 && frame >= options.frames) return false;
+    if (replay.OutOfStep()) return false;
+    {
+        const Scene_base* front = SceneManager::GetInstance().currentScene;
+        window.escapeCloses = !(front && front->takesEscape);
+        window.fullscreenKeys = !(front && front->ownsKeys);
+    }
+    window.ProcessMessage();
+    if (!window.hWnd) return false;
+    UpdatePause(platform);
+    AxAudioManager::GetInstance().Update();
+    SceneManager::GetInstance().Step();
+    trace.WriteFrame(frame, platform.Milliseconds(), SceneManager::GetInstance().currentScene);
+    platform.EndFrame();
+    return true;
+}
+
+// How pictures meet the display: vsync as the settings and command line say
+// (a window only: headless pictures go nowhere), the refresh period they are
+// paced to, and the simulated display of --simulate-display.
+App::PictureSetup App::SetUpPictures(IPlatform& platform, const Game* game) {
+    PictureSetup setup;
+    const bool vsync = !options.noVsync && (!game || game->settings.vsync);
+    AxDirect3D& device = AxDirect3D::GetInstance();
+    if (!options.headless) device.SetVsync(vsync);
+    const int refresh = options.headless ? 0 : device.DisplayRefreshRate();
+    setup.periodMs = refresh > 0 ? 1000.0 / refresh : 1000.0 / 60.0;
+    if (options.simulateDisplayHz) {
+        setup.periodMs = 1000.0 / options.simulateDisplayHz;
+        if (vsync) setup.display = std::make_unique<SimulatedDisplay>(platform, options.simulateDisplayHz);
+    }
+    return setup;
+}
+
+// Auto follows the machine on a capped real clock only; elsewhere the scale
+// holds (auto meaning full size), so measured and replayed runs draw alike.
+bool App::AutoScaleInForce(const Game* game) const {
+    if (options.fixedClock || options.uncapped) return false;
+    return game ? game->RenderScaleAutoInForce() : options.renderScaleAuto && !options.renderScale;
 }
 
 int App::Run() {
@@ -199,8 +250,9 @@ int App::Run() {
     const double loadStart = PerfMilliseconds();
     Scene_base* scene = makeScene ? makeScene() : nullptr;
     if (!scene && !options.reference.empty()) scene = new ReferenceScene(options.reference);
+    Game* game = nullptr;
     if (!scene) {
-        Game* game = new Game;
+        game = new Game;
         game->autopilot = options.autopilot;
         // Scripted keys stand for keyboard keys; a replay reads the keyboard
         // presses its recording kept, when it was made from the keyboard.
@@ -210,6 +262,7 @@ int App::Run() {
         // never saved. A replay races at the difficulty it was recorded at.
         if (options.fullscreen) game->overrides.fullscreen = true;
         game->overrides.renderScale = options.renderScale;
+        if (options.renderScaleAuto) game->overrides.renderScaleAuto = true;
         if (options.noGhost) game->overrides.ghost = false;
         if (replaying)
             for (Difficulty d : {Difficulty::Easy, Difficulty::Normal, Difficulty::Hard})
@@ -228,50 +281,85 @@ int App::Run() {
     recorder.header.seedGiven = options.seed.has_value();
 
     AxDirect3D& device = AxDirect3D::GetInstance();
+    PictureSetup picture = SetUpPictures(platform, game);
+    pacer.SetDisplayPeriod(picture.periodMs);
+    RenderScaleControl autoScale(picture.periodMs);
+    FrameLog frameLog;
+    if (!options.frameLogFile.empty() && !frameLog.Open(options.frameLogFile)) {
+        std::fprintf(stderr, "vorlan: cannot write frame log %s\n", options.frameLogFile.c_str());
+        return 2;
+    }
+
     pause = PauseControl();
     FrameStats::Get().Reset();
+    Motion().Jump();
+    long long updates = 0;
     long long drawn = 0;
-    pacer.BeginLoop();
-    for (long long frame = 0; !endFlag; ++frame) {
-        const double workStart = PerfMilliseconds();
-        platform.SetFrame(frame);
-        if (options.frames >= 0 && frame >= options.frames) break;
-        if (replay.OutOfStep()) break;
-        {
-            const Scene_base* front = SceneManager::GetInstance().currentScene;
-            window.escapeCloses = !(front && front->takesEscape);
-            window.fullscreenKeys = !(front && front->ownsKeys);
+    int sincePicture = 0;     // updates run since the last picture
+    bool running = true;
+    bool screenshot = false;  // the last update's picture is to be saved: drawn as it is
+    // One update; false when the run ends or a screenshot's frame wants its picture now.
+    auto update = [&]() {
+        if (!RunUpdate(updates, platform, replay, trace)) {
+            running = false;
+            return false;
         }
-        window.ProcessMessage();
-        if (!window.hWnd) break;
-        UpdatePause(platform);
+        screenshot = options.WantsScreenshot(updates);
+        ++updates;
+        ++sincePicture;
+        return !screenshot;
+    };
+    pacer.BeginLoop();
+    while (running && !endFlag) {
+        const double passStart = PerfMilliseconds();
+        // The updates the clock calls for, unless a screenshot's frame has
+        // just run: its picture is that frame's own.
+        float fraction = 1.0f;
+        if (!screenshot) {
+            const int due = pacer.UpdatesDue();
+            for (int i = 0; i < due && update(); ++i) {
+            }
+            if (!running || updates == 0) break;
+            if (!screenshot) fraction = pacer.Fraction();
+        }
 
-        AxAudioManager::GetInstance().Update();
-        const bool screenshot = options.WantsScreenshot(frame);
-        // A frame left undrawn runs every update and draw call like a
-        // --no-render frame; only the GPU work and the present are left out.
-        const bool shown = pacer.DrawNext() || screenshot;
-        device.SetSubmitEnabled(shown && (!options.noRender || screenshot));
-        SceneManager::GetInstance().Frame();
+        // One picture, between the last two updates.
+        Motion().BeginPicture(updates, fraction);
+        device.SetSubmitEnabled(!options.noRender || screenshot);
+        SceneManager::GetInstance().Picture();
         if (pause.IsPaused()) pauseOverlay.Draw();
         for (const RunOptions::Screenshot& shot : options.screenshots) {
-            if (shot.frame == frame && !SaveScreenshot(shot.path))
+            if (screenshot && shot.frame == updates - 1 && !SaveScreenshot(shot.path))
                 std::fprintf(stderr, "vorlan: cannot write screenshot %s\n", shot.path.c_str());
         }
-        if (shown) {
+        screenshot = false;
+        double presentMs = 0.0;
+        double costMs = 0.0;
+        {
             FrameStats::Section section(FrameStats::kPresent);
             if (device.IsSubmitEnabled()) ++drawn;
             device.Present();
+            presentMs = PerfMilliseconds();
+            costMs = presentMs - passStart;
         }
-        FrameStats::Get().Add(FrameStats::kFrame, PerfMilliseconds() - workStart);
-        pacer.SleepOutBudget();
-        pacer.CountFrame();
-        fps = pacer.fps;
+        // On a simulated display the picture is seen at its next refresh.
+        const double shownAt = picture.display ? picture.display->NextRefresh() : presentMs;
+        frameLog.Picture(shownAt, sincePicture, fraction,
+                         (static_cast<double>(updates - 1) + fraction) * pacer.Budget(), device.RenderScale());
+        sincePicture = 0;
+        pacer.SetPictureCost(costMs);
+        if (AutoScaleInForce(game)) {
+            const float scale = autoScale.Picture(costMs);
+            if (scale != device.RenderScale()) device.SetRenderScale(scale);
+        }
+        FrameStats::Get().Add(FrameStats::kFrame, PerfMilliseconds() - passStart);
         FrameStats::Get().EndFrame();
-
-        trace.WriteFrame(frame, platform.Milliseconds(), SceneManager::GetInstance().currentScene);
-        platform.EndFrame();
-        pacer.NextFrame();
+        // The simulated display shows the picture at its next refresh; until
+        // then, and until the next picture's turn, updates run as they fall due.
+        if (picture.display) pacer.WaitUntil(shownAt, update);
+        if (running && !screenshot) pacer.WaitForNextPicture(update);
+        pacer.CountPicture();
+        fps = pacer.fps;
     }
 
     pauseOverlay.Release();
@@ -282,13 +370,14 @@ int App::Run() {
     window.Release();
     window.eventFilter = nullptr;
     trace.Close();
+    if (!frameLog.Close()) std::fprintf(stderr, "vorlan: cannot write frame log %s\n", options.frameLogFile.c_str());
     if (recorder.IsOpen() && !recorder.Finish())
         std::fprintf(stderr, "vorlan: cannot write recording %s\n", options.recordFile.c_str());
     if (!audioOutWritten) {
         std::fprintf(stderr, "vorlan: --audio-out: cannot write %s\n", options.audioOutFile.c_str());
         return 2;
     }
-    if (options.stats) PrintStats(loadMs, fps, drawn);
+    if (options.stats) PrintStats(loadMs, updates, fps, drawn);
     if (replay.OutOfStep()) {
         std::fprintf(stderr, "vorlan: %s: replay out of step %s\n", options.replayFile.c_str(),
                      replay.Problem().c_str());

@@ -3,10 +3,15 @@
 #include "app/CommandLine.h"
 #include "app/FramePacer.h"
 #include "app/Pause.h"
+#include "app/SimulatedDisplay.h"
 
 #include <functional>
+#include <memory>
 
 class AudioCapture;
+class Game;
+class HarnessPlatform;
+class TraceWriter;
 class IPlatform;
 class InputScript;
 class Replay;
@@ -41,5 +46,12 @@ private:
     void UpdatePause(IPlatform& platform);
     bool OpenAudioOut(AudioCapture& capture);
     FramePacer::Skip SkipMode() const;
+    bool RunUpdate(long long frame, HarnessPlatform& platform, Replay& replay, TraceWriter& trace);
+    struct PictureSetup {
+        double periodMs = 1000.0 / 60.0;
+        std::unique_ptr<SimulatedDisplay> display;
+    };
+    PictureSetup SetUpPictures(IPlatform& platform, const Game* game);
+    bool AutoScaleInForce(const Game* game) const;
     PauseOverlay pauseOverlay;
 };

@@ -39,7 +39,14 @@ const char* UsageText() {
            "  --audio-out FILE    with --headless: write the run's sound as a WAV file (16-bit stereo,\n"
            "                      the mixer's rate; 16 ms per frame with --fixed-clock)\n"
            "  --render-scale S    draw the 3D scene at S (0.25 to 1.0) times the window's size and\n"
-           "                      scale it up; the 2D screens stay sharp (for slow machines)\n"
+           "                      scale it up; the 2D screens stay sharp; 'auto': smaller while the\n"
+           "                      machine cannot draw a picture per refresh (not below 0.5)\n"
+           "  --no-vsync          present without waiting for the display's refresh (may tear)\n"
+           "  --simulate-display HZ  with --headless: presenting waits for the next refresh of a\n"
+           "                      HZ display (24 to 360), to measure pacing without a screen\n"
+           "  --frame-log FILE    one line per presented picture: wall-clock ms at present, updates\n"
+           "                      since the last picture, interpolation fraction, game time shown\n"
+           "                      in ms, render scale\n"
            "  --frame-skip MODE   'auto' (default: when drawing falls behind, frames are updated\n"
            "                      but not drawn until the game is back on time), 'off', or 'max'\n"
            "  --no-ghost          start with the ghost of the best race hidden (G shows it)\n"
@@ -111,15 +118,33 @@ bool ParseCommandLine(int argc, char** argv, RunOptions& options, std::string& e
                 error = "--reference is 'empty' or 'floor', not '" + options.reference + "'";
                 return false;
             }
+        } else if (arg == "--no-vsync") {
+            options.noVsync = true;
+        } else if (arg == "--frame-log") {
+            if (!value(options.frameLogFile)) return false;
+        } else if (arg == "--simulate-display") {
+            if (!value(text)) return false;
+            int hz = 0;
+            if (!ParseNumber(text, hz) || hz < 24 || hz > 360) {
+                error = "--simulate-display needs a refresh rate from 24 to 360 Hz, not '" + text + "'";
+                return false;
+            }
+            options.simulateDisplayHz = hz;
         } else if (arg == "--render-scale") {
             if (!value(text)) return false;
+            if (text == "auto") {
+                options.renderScaleAuto = true;
+                options.renderScale.reset();
+                continue;
+            }
             // from_chars takes no "nan" as in range; the bounds refuse the rest.
             float scale = 0.0f;
             if (!ParseNumber(text, scale) || !(scale >= 0.25f && scale <= 1.0f)) {
-                error = "--render-scale needs a number from 0.25 to 1.0, not '" + text + "'";
+                error = "--render-scale needs 'auto' or a number from 0.25 to 1.0, not '" + text + "'";
                 return false;
             }
             options.renderScale = scale;
+            options.renderScaleAuto = false;
         } else if (arg == "--frame-skip") {
             if (!value(options.frameSkip)) return false;
             if (options.frameSkip != "auto" && options.frameSkip != "off" && options.frameSkip != "max") {
@@ -145,6 +170,10 @@ bool ParseCommandLine(int argc, char** argv, RunOptions& options, std::string& e
             error = "unknown option '" + arg + "'";
             return false;
         }
+    }
+    if (options.simulateDisplayHz && !options.headless) {
+        error = "--simulate-display needs --headless";
+        return false;
     }
     // A replay brings its own keys, clock, seed and driving aid.
     if (!options.replayFile.empty()) {

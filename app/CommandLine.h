@@ -34,6 +34,10 @@ struct RunOptions {
     std::string frameSkip = "auto";
     std::optional<float> renderScale;  // the 3D scene's size against the window's (0.25 to 1)
     std::string profileDir;  // every player file (settings, records, ghost) here instead of the XDG folders
+    bool renderScaleAuto = false;      // --render-scale auto: the size follows the machine
+    bool noVsync = false;              // present without waiting for the display
+    int simulateDisplayHz = 0;         // headless only: presenting waits for a display of this rate
+    std::string frameLogFile;          // one line per presented picture
     bool help = false;
 
     bool WantsScreenshot(long long frame) const;

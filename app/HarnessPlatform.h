@@ -53,6 +53,12 @@ public:
     void Sleep(uint32_t ms) override {
         if (!noSleep && !fixedClock) real.Sleep(ms);
     }
+    // Pictures pace on the virtual clock too when it runs; nothing records
+    // this clock, since no update reads it.
+    double PaceMilliseconds() override { return fixedClock ? static_cast<double>(virtualMs) : real.PaceMilliseconds(); }
+    void PaceSleep(double ms) override {
+        if (!noSleep && !fixedClock) real.PaceSleep(ms);
+    }
 
     // Window events that steer the run go through here too. Scripted runs
     // keep going when the window loses focus; a replay adds the recorded

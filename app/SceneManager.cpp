@@ -13,9 +13,22 @@ SceneManager::~SceneManager() {
 }
 
 void SceneManager::Frame() {
+    Switch();
+    if (currentScene) currentScene->Frame();
+}
+
+void SceneManager::Step() {
+    Switch();
+    if (currentScene) currentScene->Step();
+}
+
+void SceneManager::Switch() {
     if (nextScene != currentScene) {
         delete currentScene;
         currentScene = nextScene;
     }
-    if (currentScene) currentScene->Frame();
+}
+
+void SceneManager::Picture() {
+    if (currentScene) currentScene->Picture();
 }

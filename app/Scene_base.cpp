@@ -28,12 +28,19 @@ void Scene_base::ClearTargets() {
     device.ClearDepthStencil(1.0f, 0);
 }
 
-void Scene_base::Frame() {
-    if (!paused) {
-        FrameStats::Section section(FrameStats::kUpdate);
-        Update();
-    }
+void Scene_base::Step() {
+    if (paused) return;
+    FrameStats::Section section(FrameStats::kUpdate);
+    Update();
+}
+
+void Scene_base::Picture() {
     FrameStats::Section section(FrameStats::kDraw);
     ClearTargets();
     Draw();
+}
+
+void Scene_base::Frame() {
+    Step();
+    Picture();
 }

@@ -16,6 +16,11 @@ public:
     virtual ~Scene_base();
     virtual void Update() {}
     virtual void Draw() {}
+    // One update of the scene (unless paused): what the clock's 16 ms steps run.
+    virtual void Step();
+    // One picture of the scene as it stands; it may come between two updates.
+    virtual void Picture();
+    // An update and its picture.
     virtual void Frame();
     // Called when the game resumes from a pause that lasted ms milliseconds:
     // clocks that measure play time move their references on by it.

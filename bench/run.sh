@@ -5,12 +5,19 @@
 #   empty         clear and present only
 #   floor         one full-screen pass of the model program: the least a 3D frame costs
 #   raceHalf      the rendered race at --render-scale 0.5
-#   capped        900 frames of an autopilot race as a player gets them: the real
-#                 clock, capped at 16 ms a frame, frames left undrawn while behind;
-#                 with the wall time, updates and drawn frames per second, and the
+#   capped        900 updates of an autopilot race as a player gets them: the real
+#                 clock, 16 ms updates, pictures at the display's pace with the
+#                 render scale on auto (no display headless: 60 a second at most);
+#                 with the wall time, updates and drawn pictures per second, and the
 #                 race clock at the last frame against the frames raced x 16 ms
+#   paced60, paced144  the same at a simulated 60 Hz and 144 Hz display
+#                 (--simulate-display), scale on auto, read from --frame-log:
+#                 pictures and updates per second, the scale chosen (last and
+#                 smallest), and how evenly the game time shown advances: the
+#                 share of pictures whose shown time moved on by the time between
+#                 their presents within 1 ms, and the worst difference
 # Prints one JSON line {"race":STATS,"raceNoRender":STATS,"empty":STATS,"floor":STATS,
-# "raceHalf":STATS,"capped":{...}}.
+# "raceHalf":STATS,"capped":{...},"paced60":{...},"paced144":{...}}.
 #   bench/run.sh [BUILD_DIR] [RENDERED_FRAMES]
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -33,10 +40,11 @@ raceHalf=$(stats "${common[@]}" --frames "$FRAMES" --render-scale 0.5)
 
 # As a player runs it: real clock, capped. Wall time from the shell's clock.
 t0=$(date +%s%N)
-cappedStats=$(./vorlan --headless --autopilot --seed 1 --input "$WORK/start.txt" --frames 900 --stats "${profile[@]}" \
-  --trace "$WORK/capped.jsonl" | tail -n 1)
+cappedStats=$(./vorlan --headless --render-scale auto --autopilot --seed 1 --input "$WORK/start.txt" --frames 900 --stats "${profile[@]}" \
+  --trace "$WORK/capped.jsonl" --frame-log "$WORK/capped.txt" | tail -n 1)
+cappedScale=$(awk '!/^#/ { s = $5 } END { print s + 0 }' "$WORK/capped.txt")
 t1=$(date +%s%N)
-capped=$(awk -v stats="$cappedStats" -v wallNs="$((t1 - t0))" '
+capped=$(awk -v stats="$cappedStats" -v wallNs="$((t1 - t0))" -v scale="$cappedScale" '
   # Frames raced: countdown at 0. The clock shown: minutes and milliseconds.
   match($0, /"countdown":[0-9]+,"time":-?[0-9]+,"minutes":[0-9]+/) {
     split(substr($0, RSTART, RLENGTH), f, /[:,]/)
@@ -47,8 +55,34 @@ capped=$(awk -v stats="$cappedStats" -v wallNs="$((t1 - t0))" '
     match(stats, /"drawn":[0-9]+/); drawn = substr(stats, RSTART + 8, RLENGTH - 8)
     match(stats, /"frames":[0-9]+/); frames = substr(stats, RSTART + 9, RLENGTH - 9)
     loop = wallNs / 1e9 - loadMs / 1000
-    printf "{\"stats\":%s,\"wallSeconds\":%.2f,\"loopSeconds\":%.2f,\"updatesPerSecond\":%.1f,\"drawnPerSecond\":%.1f,\"raceClockMs\":%d,\"racedFramesMs\":%d}",
-      stats, wallNs / 1e9, loop, frames / loop, drawn / loop, clock, raced * 16
+    printf "{\"stats\":%s,\"wallSeconds\":%.2f,\"loopSeconds\":%.2f,\"updatesPerSecond\":%.1f,\"drawnPerSecond\":%.1f,\"scale\":%s,\"raceClockMs\":%d,\"racedFramesMs\":%d}",
+      stats, wallNs / 1e9, loop, frames / loop, drawn / loop, scale, clock, raced * 16
   }' "$WORK/capped.jsonl")
-printf '{"race":%s,"raceNoRender":%s,"empty":%s,"floor":%s,"raceHalf":%s,"capped":%s}\n' \
-  "$race" "$noRender" "$empty" "$floor" "$raceHalf" "$capped"
+# Paced to a simulated display, the scale on auto: the frame log tells how
+# evenly the pictures show the game's time.
+paced() {
+  ./vorlan --headless --simulate-display "$1" --render-scale auto "${profile[@]}" --autopilot --seed 1 --input "$WORK/start.txt" \
+    --frames 900 --frame-log "$WORK/paced$1.txt" > /dev/null
+  awk '
+    /^#/ { next }
+    {
+      n++; updates += (n > 1 ? $2 : 0)
+      if (n == 1) { first = $1; minScale = $5 }
+      if (n > 1) {
+        d = ($1 - lastPresent) - ($4 - lastShown); if (d < 0) d = -d
+        if (d <= 1.0) even++
+        if (d > worst) worst = d
+      }
+      if ($5 < minScale) minScale = $5
+      lastPresent = $1; lastShown = $4; scale = $5
+    }
+    END {
+      s = (lastPresent - first) / 1000
+      printf "{\"pictures\":%d,\"picturesPerSecond\":%.1f,\"updatesPerSecond\":%.2f,\"scale\":%.3f,\"minScale\":%.3f,\"evenWithin1ms\":%.4f,\"worstMs\":%.2f}",
+        n, (n - 1) / s, updates / s, scale, minScale, even / (n - 1), worst
+    }' "$WORK/paced$1.txt"
+}
+paced60=$(paced 60)
+paced144=$(paced 144)
+printf '{"race":%s,"raceNoRender":%s,"empty":%s,"floor":%s,"raceHalf":%s,"capped":%s,"paced60":%s,"paced144":%s}\n' \
+  "$race" "$noRender" "$empty" "$floor" "$raceHalf" "$capped" "$paced60" "$paced144"

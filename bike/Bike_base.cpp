@@ -1,5 +1,7 @@
 #include "bike/Bike_base.h"
 
+#include "framework/MotionBlend.h"
+
 #include "bike/CollisionHelper.h"
 #include "framework/Random.h"
 #include "bike/Player.h"
@@ -76,9 +78,9 @@ void BikeWheels::Update(const Matrix& bikeWorld, float speed) {
 
 void BikeWheels::Draw() {
     AxModelShader& shader = AxShaderManager::GetInstance().modelShader;
-    shader.worldMatrix = frontWorld;
+    shader.worldMatrix = Motion().World(&frontWorld, frontWorld);
     shader.DrawModel(model, nullptr);
-    shader.worldMatrix = rearWorld;
+    shader.worldMatrix = Motion().World(&rearWorld, rearWorld);
     shader.DrawModel(model, nullptr);
 }
 
@@ -187,7 +189,7 @@ Vector3 Bike_base::RotateByYaw(const Vector3& v) const {
 
 void Bike_base::Draw() {
     AxModelShader& shader = AxShaderManager::GetInstance().modelShader;
-    shader.worldMatrix = world;
+    shader.worldMatrix = Motion().World(this, world);
     shader.DrawModel(model, nullptr);
     if (wheels) wheels->Draw();
 }

@@ -1,6 +1,7 @@
 #include "bike/GhostBike.h"
 
 #include "bike/Bike_base.h"
+#include "framework/MotionBlend.h"
 #include "framework/graphics/AxDirect3D.h"
 #include "framework/graphics/AxModelCache.h"
 #include "framework/graphics/AxShaderManager.h"
@@ -27,8 +28,8 @@ void GhostBike::Draw(const GhostPose& pose) {
     device.SetDepthStencilState(noDepthWrite, 0);
     shader.SetToDevice();
     shader.tint = Vector4(kTint[0], kTint[1], kTint[2], kTint[3]);
-    const Matrix world =
-        BikeMotion::GetInstance().MakeWorld(pose.yaw, pose.lean, Vector3(pose.x, pose.y, pose.z));
+    const Matrix world = Motion().World(
+        this, BikeMotion::GetInstance().MakeWorld(pose.yaw, pose.lean, Vector3(pose.x, pose.y, pose.z)));
     shader.worldMatrix = world;
     shader.DrawModel(model, nullptr);
     for (float axle : {kFrontAxle, kRearAxle}) {

@@ -13,7 +13,8 @@
 namespace {
 constexpr size_t kMaxFileBytes = 1u << 20;  // a settings file is a few hundred bytes
 const char* const kKeys[] = {"music",     "effects",   "difficulty", "fullscreen", "render_scale",
-                             "ghost",     "key_throttle", "key_left", "key_right",  "key_pause"};
+                             "ghost",     "key_throttle", "key_left", "key_right",  "key_pause",
+                             "vsync"};
 
 std::string Trim(const std::string& text) {
     const size_t first = text.find_first_not_of(" \t\r");
@@ -178,7 +179,12 @@ void Settings::Parse(const std::string& text, const std::function<bool(const std
             ok = ParseBool(value, fullscreen);
         } else if (key == "ghost") {
             ok = ParseBool(value, ghost);
+        } else if (key == "vsync") {
+            ok = ParseBool(value, vsync);
+        } else if (key == "render_scale" && Lower(value) == "auto") {
+            renderScaleAuto = true;
         } else if (key == "render_scale") {
+            renderScaleAuto = false;
             float scale = 1.0f;
             ok = ParseFloat(value, scale);
             if (ok) {
@@ -215,7 +221,8 @@ std::string Settings::ValueOf(const std::string& key) const {
     if (key == "effects") return std::to_string(effects);
     if (key == "difficulty") return DifficultyName(difficulty);
     if (key == "fullscreen") return fullscreen ? "on" : "off";
-    if (key == "render_scale") return FormatScale(renderScale);
+    if (key == "render_scale") return renderScaleAuto ? "auto" : FormatScale(renderScale);
+    if (key == "vsync") return vsync ? "on" : "off";
     if (key == "ghost") return ghost ? "on" : "off";
     if (key == "key_throttle") return keyThrottle;
     if (key == "key_left") return keyLeft;

@@ -22,7 +22,9 @@ public:
     int effects = kMaxVolume;  // 0..10
     Difficulty difficulty = Difficulty::Normal;
     bool fullscreen = false;
-    float renderScale = 1.0f;  // 0.25..1.0
+    float renderScale = 1.0f;  // 0.25..1.0, in force when renderScaleAuto is off
+    bool renderScaleAuto = true;  // "auto": the size follows the machine
+    bool vsync = true;            // presenting waits for the display's refresh
     bool ghost = true;
     // Keyboard keys by their names ("Z", "Left", "Space").
     std::string keyThrottle = "Z";
@@ -73,7 +75,8 @@ private:
 // options screen shows them for what they are; they are never saved.
 struct SettingsOverrides {
     std::optional<bool> fullscreen;
-    std::optional<float> renderScale;
+    std::optional<float> renderScale;  // a fixed scale, which turns the auto scale off
+    std::optional<bool> renderScaleAuto;
     std::optional<bool> ghost;
     std::optional<Difficulty> difficulty;
 
@@ -81,7 +84,11 @@ struct SettingsOverrides {
     Settings Apply(const Settings& settings) const {
         Settings inForce = settings;
         if (fullscreen) inForce.fullscreen = *fullscreen;
-        if (renderScale) inForce.renderScale = *renderScale;
+        if (renderScale) {
+            inForce.renderScale = *renderScale;
+            inForce.renderScaleAuto = false;
+        }
+        if (renderScaleAuto) inForce.renderScaleAuto = *renderScaleAuto;
         if (ghost) inForce.ghost = *ghost;
         if (difficulty) inForce.difficulty = *difficulty;
         return inForce;

@@ -6,6 +6,7 @@
 #include "bike/GhostBike.h"
 #include "bike/Player.h"
 #include "framework/audio/AxSoundEffect.h"
+#include "framework/MotionBlend.h"
 #include "framework/graphics/AxDirect3D.h"
 #include "framework/graphics/AxModelCache.h"
 #include "framework/graphics/AxShaderManager.h"
@@ -156,8 +157,11 @@ void Game::ApplySettings() {
     // Likewise the ghost (G holds) and the render scale.
     if (records && inForce.ghost != appliedGhost) records->SetGhostShown(inForce.ghost);
     appliedGhost = inForce.ghost;
-    if (inForce.renderScale != appliedRenderScale) AxDirect3D::GetInstance().SetRenderScale(inForce.renderScale);
+    // With the scale on auto the application sizes the scene.
+    if (!inForce.renderScaleAuto && (inForce.renderScale != appliedRenderScale || appliedRenderScaleAuto))
+        AxDirect3D::GetInstance().SetRenderScale(inForce.renderScale);
     appliedRenderScale = inForce.renderScale;
+    appliedRenderScaleAuto = inForce.renderScaleAuto;
 }
 
 // F11, Alt+Enter and G are the player's own choices: the lines follow them.
@@ -196,6 +200,8 @@ void Game::SetLights() {
 }
 
 void Game::LoadStage() {
+    // A new stage: no picture blends with the old one's.
+    Motion().Jump();
     player = new Player(*this, *modelCache);
     enemies[0] = new Enemy(*this, *modelCache);
     enemies[1] = new Enemy(*this, *modelCache, Vector3(-2.0f, 0.2f, -2.0f));
@@ -274,6 +280,7 @@ void Game::Update() {
             mode = 0;
             titleBgmStarted = false;
             startWait = kStartWait;
+            Motion().Jump();  // the race starts from where the pictures stand
             // The countdown and the clock count from this press, not from
             // the stage load before the title screen.
             if (raceTimer) raceTimer->Restart();
@@ -365,29 +372,34 @@ void Game::UpdateRecords() {
     records->Frame(state);
 }
 
-void Game::Frame() {
-    const int programsBefore = AxShaderManager::GetInstance().modelShader.BuiltCount();
-    const bool racing = mode == 0;
+void Game::Step() {
     if (!paused) {
         FrameStats::Section section(FrameStats::kUpdate);
         // Before the title reads Enter, so Enter on an open screen stays there.
         options.Update(Platform(), mode == 1 && !fadeOut, rawKeys);
         Update();
+        // The camera's history is game state, moved once per update; a pause must not move it.
+        if (camera && player) camera->SetFromTarget(player->headingWorld);
     }
     FollowPlayerSwitches();
+    // The race display's rank is worked out once per update, where the
+    // display used to ask for it, so how often pictures are drawn cannot move it.
+    if (mode == 0 && player) player->GetRank();
     takesEscape = options.HoldsEscape();
     ownsKeys = options.OwnsKeys();
     // A gamepad's Start pauses a race under way and stands for Enter elsewhere.
     startPauses = mode == 0 && !PlayerFinished();
+}
+
+// The 3D scene between the last two updates, the screens as the last update left them.
+void Game::Picture() {
     FrameStats::Section section(FrameStats::kDraw);
+    const int programsBefore = AxShaderManager::GetInstance().modelShader.BuiltCount();
+    const bool racing = mode == 0;
     AxDirect3D& device = AxDirect3D::GetInstance();
     device.BeginScene3D();  // at the render scale; the 2D screens at full size
     ClearTargets();
-    if (camera && player) {
-        // The camera's history is game state: a pause must not move it.
-        if (paused) camera->HoldView(player->headingWorld);
-        else camera->SetFromTarget(player->headingWorld);
-    }
+    if (camera && player) camera->DrawView(player->headingWorld);
     Draw();
     device.EndScene3D();
     if (mode == 0) DrawRaceHUD();
@@ -441,12 +453,12 @@ void Game::DrawRaceHUD() {
                1.0f);
         DrawHudSprite(HudHalfAt(-420.0f, 272.0f), numberTex, DigitRect(kLaps), 1.0f, 1.0f, 1.0f);
         DrawHudSprite(HudAt(380.0f, 300.0f), uiTex, kRaceRankLabelRect);
-        DrawHudSprite(HudAt(570.0f, 305.0f), RankTexture(player->GetRank()), kRankRect);
+        DrawHudSprite(HudAt(570.0f, 305.0f), RankTexture(player->rank), kRankRect);
         if (recordsHud && records) recordsHud->DrawRace(*records);
     } else if (player) {
         DrawHudSprite(HudAt(0.0f, 200.0f), signTex, kFinishRect);
         DrawHudSprite(HudAt(-80.0f, 15.0f), uiTex, kResultRankLabelRect);
-        DrawHudSprite(HudAt(140.0f, 20.0f), RankTexture(player->GetRank()), kRankRect);
+        DrawHudSprite(HudAt(140.0f, 20.0f), RankTexture(player->rank), kRankRect);
         DrawHudSprite(HudAt(0.0f, -100.0f), uiTex, kTimeLabelRect);
         const int time = raceTimer ? raceTimer->time : 0;
         const int minutes = raceTimer ? raceTimer->minutes : 0;

@@ -45,7 +45,8 @@ public:
     void PreparePrograms();
     void Update() override;
     void Draw() override;
-    void Frame() override;
+    void Step() override;
+    void Picture() override;
     void DrawTitle();
     void DrawOptions();
     void DrawRaceHUD();
@@ -111,6 +112,9 @@ public:
     void FollowPlayerSwitches();
     // The difficulty raced: a replay's own, or the player's.
     Difficulty DifficultyInForce() const { return overrides.difficulty.value_or(settings.difficulty); }
+    bool RenderScaleAutoInForce() const {
+        return !overrides.renderScale && overrides.renderScaleAuto.value_or(settings.renderScaleAuto);
+    }
 
     Settings settings;
     // Set by the application before LoadSettings: this run's own values.
@@ -128,6 +132,7 @@ public:
     bool seenFullscreen = false;  // the window as last seen: a change since is F11 or Alt+Enter
     bool appliedGhost = true;          // the ghost is shown unless told otherwise
     float appliedRenderScale = 1.0f;  // the device starts at full size
+    bool appliedRenderScaleAuto = true;
 
     // Not part of the race rules: the player's bike drives itself (demos,
     // tests, benchmarks). Set by the application after construction.

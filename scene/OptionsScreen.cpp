@@ -104,11 +104,23 @@ void OptionsScreen::Change(int step) {
         case kMusic: settings.music = std::clamp(settings.music + step, 0, Settings::kMaxVolume); break;
         case kEffects: settings.effects = std::clamp(settings.effects + step, 0, Settings::kMaxVolume); break;
         case kRenderScale: {
-            // Whole steps of 5 %, so repeated presses land on round values.
-            const float steps = std::round(shown.renderScale / kRenderScaleStep) + static_cast<float>(step);
-            settings.renderScale =
-                std::clamp(steps * kRenderScaleStep, Settings::kMinRenderScale, Settings::kMaxRenderScale);
+            // Auto sits past 100 %. A change starts from what is shown and
+            // ends this run's value from the command line.
+            if (shown.renderScaleAuto) {
+                if (step > 0) return;
+                settings.renderScaleAuto = false;
+                settings.renderScale = Settings::kMaxRenderScale;
+            } else if (step > 0 && shown.renderScale >= Settings::kMaxRenderScale) {
+                settings.renderScaleAuto = true;
+            } else {
+                // Whole steps of 5 %, so repeated presses land on round values.
+                const float steps = std::round(shown.renderScale / kRenderScaleStep) + static_cast<float>(step);
+                settings.renderScale =
+                    std::clamp(steps * kRenderScaleStep, Settings::kMinRenderScale, Settings::kMaxRenderScale);
+                settings.renderScaleAuto = false;
+            }
             overrides.renderScale.reset();
+            overrides.renderScaleAuto.reset();
             break;
         }
         default: return;
@@ -185,8 +197,9 @@ void OptionsScreen::Draw(AxTexture* atlas) const {
                 mark(overrides.fullscreen.has_value());
                 break;
             case kRenderScale:
-                text(std::to_string(static_cast<int>(std::lround(shown.renderScale * 100.0f))) + "%", kValueX, y);
-                mark(overrides.renderScale.has_value());
+                if (shown.renderScaleAuto) text("AUTO", kValueX, y);
+                else text(std::to_string(static_cast<int>(std::lround(shown.renderScale * 100.0f))) + "%", kValueX, y);
+                mark(overrides.renderScale.has_value() || overrides.renderScaleAuto.has_value());
                 break;
             default:
                 if (waitingForKey && i == line) word(L::kPressKey);

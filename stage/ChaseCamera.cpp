@@ -1,5 +1,6 @@
 #include "stage/ChaseCamera.h"
 
+#include "framework/MotionBlend.h"
 #include "framework/graphics/AxShaderManager.h"
 #include "scene/Game.h"
 #include "stage/DashPanel.h"
@@ -57,14 +58,30 @@ void ChaseCamera::HoldView(const Matrix& targetWorld) {
     WriteConstants();
 }
 
-void ChaseCamera::WriteConstants() {
+void ChaseCamera::DrawView(const Matrix& targetWorld) {
+    if (up == Vector3()) {
+        HoldView(targetWorld);
+        return;
+    }
+    Matrix now;
+    now.m[0][0] = eye.x, now.m[0][1] = eye.y, now.m[0][2] = eye.z;
+    now.m[1][0] = target.x, now.m[1][1] = target.y, now.m[1][2] = target.z;
+    now.m[2][0] = fov;
+    const Matrix shown = Motion().Values(this, now);
+    WriteConstants(Vector3(shown.m[0][0], shown.m[0][1], shown.m[0][2]),
+                   Vector3(shown.m[1][0], shown.m[1][1], shown.m[1][2]), up, shown.m[2][0]);
+}
+
+void ChaseCamera::WriteConstants() { view = WriteConstants(eye, target, up, fov); }
+
+Matrix ChaseCamera::WriteConstants(const Vector3& from, const Vector3& to, const Vector3& upward, float viewAngle) {
     AxConstantBuffer<cbCamera>& cb = AxShaderManager::GetInstance().cb7Camera;
-    cb.data.g_mV = Matrix::LookAtLH(eye, target, up);
+    cb.data.g_mV = Matrix::LookAtLH(from, to, upward);
     cb.dirty = true;
     cb.data.g_CamPos = cb.data.g_mV.Invert().Translation();
     cb.dirty = true;
-    cb.data.g_mP = Matrix::PerspectiveFovLH(fov * kDegToRad, kAspect, kNear, kFar);
+    cb.data.g_mP = Matrix::PerspectiveFovLH(viewAngle * kDegToRad, kAspect, kNear, kFar);
     cb.dirty = true;
     cb.Write();
-    view = cb.data.g_mV;
+    return cb.data.g_mV;
 }

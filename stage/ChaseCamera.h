@@ -14,6 +14,9 @@ public:
     // While the game is paused: hands the renderer the view of the last
     // SetFromTarget again, leaving the history and every member as they are.
     void HoldView(const Matrix& targetWorld);
+    // For a picture between updates: hands the renderer the view between the
+    // last two updates' (eye, target, view angle), leaving every member as it is.
+    void DrawView(const Matrix& targetWorld);
 
     Vector3 eye;
     Vector3 target;
@@ -25,6 +28,7 @@ public:
 
 private:
     void WriteConstants();
+    static Matrix WriteConstants(const Vector3& from, const Vector3& to, const Vector3& upward, float viewAngle);
 
     Game& game;
 };

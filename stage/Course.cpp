@@ -4,6 +4,7 @@
 #include "framework/Random.h"
 #include "bike/Enemy.h"
 #include "bike/Player.h"
+#include "framework/MotionBlend.h"
 #include "framework/audio/AxSoundEffect.h"
 #include "framework/graphics/AxDirect3D.h"
 #include "framework/graphics/AxModelCache.h"
@@ -90,6 +91,8 @@ void EffectBatch::Flush() {
 
 void Smoke::Reset(AxTexture* quadTexture, float size) {
     texture = quadTexture;
+    // A puff taken again from the pool starts afresh in the pictures too.
+    Motion().Jump(this);
     alpha = 1.0f;
     alive = true;
     billboard = Matrix();
@@ -108,9 +111,9 @@ void Smoke::Age(float fade, float growth, const Vector3& at) {
     world = scale * billboard * Matrix::CreateTranslation(at);
 }
 
-void Smoke::Draw() { DrawQuad(texture, vertices, world); }
+void Smoke::Draw() { DrawQuad(texture, vertices, Motion().World(this, world)); }
 
-void Smoke::WorldCorners(AxEffectVertex (&out)[4]) const { PlaceVertices(out, vertices, world); }
+void Smoke::WorldCorners(AxEffectVertex (&out)[4]) const { PlaceVertices(out, vertices, Motion().World(this, world)); }
 
 // --- WhiteSmoke ---
 
@@ -166,9 +169,9 @@ BikeShadow::BikeShadow(AxTextureCache* textureCache, const Matrix& headingWorld)
 
 void BikeShadow::Update(const Matrix& headingWorld) { world = headingWorld; }
 
-void BikeShadow::Draw() { DrawQuad(texture, vertices, world); }
+void BikeShadow::Draw() { DrawQuad(texture, vertices, Motion().World(this, world)); }
 
-void BikeShadow::WorldCorners(AxEffectVertex (&out)[4]) const { PlaceVertices(out, vertices, world); }
+void BikeShadow::WorldCorners(AxEffectVertex (&out)[4]) const { PlaceVertices(out, vertices, Motion().World(this, world)); }
 
 // --- Course ---
 

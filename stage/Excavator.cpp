@@ -1,5 +1,6 @@
 #include "stage/Excavator.h"
 
+#include "framework/MotionBlend.h"
 #include "framework/audio/AxSoundEffect.h"
 #include "framework/graphics/AxModelCache.h"
 #include "framework/graphics/AxShaderManager.h"
@@ -57,7 +58,7 @@ void ExcavatorArm::Update() {
     world = rotation * pivot;
 }
 
-void ExcavatorArm::Draw() { DrawAt(world, model); }
+void ExcavatorArm::Draw() { DrawAt(Motion().World(this, world), model); }
 
 Excavator::Excavator(AxModelCache& modelCache) : bodyModel(modelCache.GetModel("Data/Obstacle/Excavator/excavator.gltf")) {
     arm = new ExcavatorArm(modelCache);

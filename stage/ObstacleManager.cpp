@@ -4,6 +4,7 @@
 #include "framework/Random.h"
 #include "bike/Enemy.h"
 #include "bike/Player.h"
+#include "framework/MotionBlend.h"
 #include "framework/audio/AxSoundEffect.h"
 #include "framework/graphics/AxModelCache.h"
 #include "framework/graphics/AxShaderManager.h"
@@ -71,7 +72,7 @@ void WoodBox::Lift(float height) {
     world = Matrix::CreateTranslation(position);
 }
 
-void WoodBox::Draw() { DrawAt(world, model); }
+void WoodBox::Draw() { DrawAt(Motion().World(this, world), model); }
 
 // --- BoxFragment ---
 
@@ -102,7 +103,7 @@ void BoxFragment::Update() {
     world = scale * rotation * Matrix::CreateTranslation(position);
 }
 
-void BoxFragment::Draw() { DrawAt(world, models[modelIndex]); }
+void BoxFragment::Draw() { DrawAt(Motion().World(this, world), models[modelIndex]); }
 
 // --- ObstacleManager ---
 

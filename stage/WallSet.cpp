@@ -1,6 +1,7 @@
 #include "stage/WallSet.h"
 
 #include "bike/CollisionHelper.h"
+#include "framework/MotionBlend.h"
 #include "framework/audio/AxSoundEffect.h"
 #include "framework/graphics/AxModelCache.h"
 #include "framework/graphics/AxShaderManager.h"
@@ -117,7 +118,7 @@ void WallSet::Update() {
 
 void WallSet::Draw() {
     if (wall) DrawAt(wall->world, wall->model);
-    if (movingWall) DrawAt(movingWall->world, movingWall->model);
+    if (movingWall) DrawAt(Motion().World(movingWall, movingWall->world), movingWall->model);
     for (WallSwitch* wallSwitch : switches) wallSwitch->Draw();
 }
 

@@ -18,9 +18,21 @@ public:
         sleeps.push_back(ms);
         now += ms;
     }
+    // The pace clock: its own, finer, moved the same way.
+    double PaceMilliseconds() override {
+        ++paceReads;
+        return paceNow;
+    }
+    void PaceSleep(double ms) override {
+        paceSleeps.push_back(ms);
+        paceNow += ms;
+    }
 
     uint32_t now = 0;
     int reads = 0;  // clock readings taken
     std::set<Key> down;
     std::vector<uint32_t> sleeps;
+    double paceNow = 0.0;
+    int paceReads = 0;
+    std::vector<double> paceSleeps;
 };

@@ -383,6 +383,10 @@ void AxDirect3D::Present() {
     WindowBackend::SwapWindow(window);
 }
 
+bool AxDirect3D::SetVsync(bool on) { return context && WindowBackend::SetVsync(on); }
+
+int AxDirect3D::DisplayRefreshRate() const { return WindowBackend::RefreshRate(window); }
+
 bool AxDirect3D::ReadBackBuffer(std::vector<uint8_t>& rgba, int& w, int& h) {
     if (!context) return false;
     w = width;

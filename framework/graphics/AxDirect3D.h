@@ -66,9 +66,13 @@ public:
 
     void ClearBackBuffer(float r, float g, float b, float a);
     void ClearDepthStencil(float depth, uint8_t stencil);
-    // Shows the back buffer in the window without waiting for the display,
+    // Shows the back buffer in the window (waiting for the refresh with vsync on),
     // scaled to fit the window's drawable area with black bars beside it.
     void Present();
+    // Whether presenting waits for the display's refresh; true when it does.
+    bool SetVsync(bool on);
+    // The refresh rate of the window's display in Hz, 0 when unknown.
+    int DisplayRefreshRate() const;
     // The back buffer as RGBA8, top row first.
     bool ReadBackBuffer(std::vector<uint8_t>& rgba, int& width, int& height);
 

@@ -21,6 +21,18 @@ std::string IPlatform::LocalDate() {
     return text;
 }
 
+double IPlatform::PaceMilliseconds() { return PerfMilliseconds(); }
+
+void IPlatform::PaceSleep(double ms) {
+    if (!(ms > 0.0)) return;
+    // Coarse sleep for all but the last millisecond, then short naps: a
+    // picture due at a refresh must not wake a millisecond late.
+    const double target = PerfMilliseconds() + ms;
+    if (ms > 1.5) SDL_Delay(static_cast<Uint32>(ms - 1.0));
+    const timespec step{0, 50000};  // 0.05 ms
+    while (PerfMilliseconds() < target) nanosleep(&step, nullptr);
+}
+
 namespace {
 class SdlPlatformImpl final : public IPlatform {
 public:

@@ -40,6 +40,12 @@ public:
     virtual bool IsMenuKeyDown(Key key) { return IsKeyDown(key); }
     // Today as YYYY-MM-DD on the player's clock (local time).
     virtual std::string LocalDate();
+
+    // The clock that paces pictures to the display: fine-grained and never
+    // recorded, because no update reads it (only when to draw depends on it).
+    virtual double PaceMilliseconds();
+    // Sleeps on that clock, to within a fraction of a millisecond.
+    virtual void PaceSleep(double ms);
 };
 
 // The platform in force; the SDL one unless something else was installed.

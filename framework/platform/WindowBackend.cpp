@@ -129,9 +129,26 @@ void* CreateGLContext(void* window, std::string& error) {
         error = SDL_GetError();
         return nullptr;
     }
-    // Presenting never waits for the display; the loop paces itself.
+    // Until the app says otherwise, presenting does not wait for the display.
     SDL_GL_SetSwapInterval(0);
     return context;
+}
+
+bool SetVsync(bool on) {
+    if (!on) {
+        SDL_GL_SetSwapInterval(0);
+        return false;
+    }
+    // Adaptive where offered: a late picture tears instead of waiting a whole refresh.
+    if (SDL_GL_SetSwapInterval(-1) == 0) return true;
+    return SDL_GL_SetSwapInterval(1) == 0;
+}
+
+int RefreshRate(void* window) {
+    if (!window) return 0;
+    SDL_DisplayMode mode{};
+    if (SDL_GetWindowDisplayMode(static_cast<SDL_Window*>(window), &mode) != 0) return 0;
+    return mode.refresh_rate;
 }
 
 void DeleteGLContext(void* context) {

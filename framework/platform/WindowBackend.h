@@ -30,6 +30,11 @@ bool IsFullscreen(void* window);
 void* CreateGLContext(void* window, std::string& error);
 void DeleteGLContext(void* context);
 void SwapWindow(void* window);
+// Presenting waits for the display's refresh (adaptively where the driver
+// can) or not; true when the driver took a waiting swap interval.
+bool SetVsync(bool on);
+// The refresh rate of the window's display in Hz, 0 when unknown.
+int RefreshRate(void* window);
 // False once the window under the context has gone: GL calls would have no target.
 bool IsContextCurrent(void* context);
 }  // namespace WindowBackend

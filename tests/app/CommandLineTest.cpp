@@ -98,3 +98,43 @@ TEST(CommandLine, RenderScaleAndFrameSkip) {
         EXPECT_EQ(error.find('\n'), std::string::npos);
     }
 }
+
+// The picture's options: auto or a scale, vsync off, a simulated display
+// (headless only, 24 to 360 Hz) and the frame log; a bad value names its option.
+TEST(CommandLine, PictureOptionsAreReadAndBadValuesNameTheirOption) {
+    RunOptions options;
+    std::string error;
+    ASSERT_TRUE(Parse({"--headless", "--simulate-display", "144", "--render-scale", "auto", "--no-vsync", "--frame-log",
+                       "f.txt"},
+                      options, error))
+        << error;
+    EXPECT_EQ(options.simulateDisplayHz, 144);
+    EXPECT_TRUE(options.renderScaleAuto);
+    EXPECT_FALSE(options.renderScale.has_value());
+    EXPECT_TRUE(options.noVsync);
+    EXPECT_EQ(options.frameLogFile, "f.txt");
+    RunOptions later;
+    ASSERT_TRUE(Parse({"--render-scale", "auto", "--render-scale", "0.5"}, later, error));
+    EXPECT_FALSE(later.renderScaleAuto) << "the last one given holds";
+    EXPECT_EQ(later.renderScale, 0.5f);
+
+    const std::vector<std::vector<std::string>> bad = {
+        {"--simulate-display", "60"},
+        {"--headless", "--simulate-display", "23"},
+        {"--headless", "--simulate-display", "361"},
+        {"--headless", "--simulate-display", "sixty"},
+        {"--headless", "--simulate-display"},
+        {"--render-scale", "0.2"},
+        {"--render-scale", "automatic"},
+        {"--render-scale", "nan"},
+        {"--frame-log"},
+    };
+    for (const auto& words : bad) {
+        RunOptions o;
+        std::string e;
+        EXPECT_FALSE(Parse(words, o, e)) << words.back();
+        const std::string option = words[0] == "--headless" ? words[1] : words[0];
+        EXPECT_NE(e.find(option), std::string::npos) << e;
+        EXPECT_EQ(e.find('\n'), std::string::npos) << "one line: " << e;
+    }
+}

@@ -299,3 +299,85 @@ TEST_F(RunTest, AReplayBindsTheKeyboardKeyItsRecordingKept) {
     EXPECT_NE(ReadAll(dir / "config/vorlan-moto/settings.ini").find("key_throttle = W\n"), std::string::npos)
         << ReadAll(dir / "config/vorlan-moto/settings.ini");
 }
+
+namespace {
+struct LoggedPicture {
+    double presentMs = 0, fraction = 0, shownMs = 0, scale = 0;
+    int updates = 0;
+};
+std::vector<LoggedPicture> ReadFrameLog(const fs::path& path, std::string& header) {
+    std::vector<LoggedPicture> pictures;
+    std::ifstream file(path);
+    std::getline(file, header);
+    std::string line;
+    while (std::getline(file, line)) {
+        std::istringstream words(line);
+        LoggedPicture p;
+        std::string rest;
+        if (!(words >> p.presentMs >> p.updates >> p.fraction >> p.shownMs >> p.scale) || (words >> rest)) {
+            ADD_FAILURE() << "not five numbers: " << line;
+            break;
+        }
+        pictures.push_back(p);
+    }
+    return pictures;
+}
+}  // namespace
+
+// Pictures between updates change nothing in the race: a drawn real-clock
+// run at a simulated 144 Hz, with its frame log, replays to its own trace at
+// 60 Hz and with one picture per update. The fixed clock draws every update
+// at its own state; a simulated display needs a headless run.
+TEST_F(RunTest, PicturesBetweenUpdatesLeaveTheRaceAsItIsAndAreLogged) {
+    std::ofstream(Path("keys.txt")) << "5 5 Enter\n";
+    const std::string noLeakCheck = "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1";  // see the replay test above
+    Result run = RunGame("--headless --autopilot --render-scale 0.25 --simulate-display 144 --frames 50 --input " +
+                         Path("keys.txt") + " --record " + Path("run.rec") + " --trace " + Path("t1.jsonl") +
+                         " --frame-log " + Path("log.txt"));
+    ASSERT_EQ(run.status, 0) << run.out;
+    run = RunGame("--headless --render-scale 0.25 --simulate-display 60 --replay " + Path("run.rec") + " --trace " +
+                      Path("t2.jsonl"),
+                  noLeakCheck);
+    ASSERT_EQ(run.status, 0) << run.out;
+    run = RunGame("--headless --no-render --frame-skip off --replay " + Path("run.rec") + " --trace " +
+                      Path("t3.jsonl"),
+                  noLeakCheck);
+    ASSERT_EQ(run.status, 0) << run.out;
+    const auto recorded = ReadTrace(dir / "t1.jsonl");
+    ASSERT_EQ(recorded.size(), 50u);
+    EXPECT_EQ(ReadTrace(dir / "t2.jsonl"), recorded);
+    EXPECT_EQ(ReadTrace(dir / "t3.jsonl"), recorded);
+
+    std::string header;
+    std::vector<LoggedPicture> log = ReadFrameLog(dir / "log.txt", header);
+    EXPECT_EQ(header.rfind("#", 0), 0u) << header;
+    ASSERT_FALSE(log.empty());
+    int updates = 0;
+    for (size_t i = 0; i < log.size(); ++i) {
+        updates += log[i].updates;
+        EXPECT_GE(log[i].fraction, 0.0);
+        EXPECT_LE(log[i].fraction, 1.0);
+        EXPECT_NEAR(log[i].shownMs, (updates - 1 + log[i].fraction) * 16.0, 0.01);
+        EXPECT_EQ(log[i].scale, 0.25);
+        if (i > 0) EXPECT_GE(log[i].shownMs, log[i - 1].shownMs);
+        if (i > 0) EXPECT_GT(log[i].presentMs, log[i - 1].presentMs);
+    }
+    // The run may end among the updates of a pass that gets no picture.
+    EXPECT_LE(updates, 50);
+    EXPECT_GE(updates, 45);
+
+    run = RunGame("--headless --no-render --fixed-clock --frames 20 --frame-log " + Path("fixed.txt"));
+    ASSERT_EQ(run.status, 0) << run.out;
+    log = ReadFrameLog(dir / "fixed.txt", header);
+    ASSERT_EQ(log.size(), 20u);
+    for (size_t i = 0; i < log.size(); ++i) {
+        EXPECT_EQ(log[i].updates, 1);
+        EXPECT_EQ(log[i].fraction, 1.0);
+        EXPECT_EQ(log[i].shownMs, 16.0 * static_cast<double>(i + 1));
+        EXPECT_EQ(log[i].scale, 1.0) << "auto is full size on the fixed clock";
+    }
+
+    run = RunGame("--simulate-display 60 --frames 1");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.out.find("--simulate-display needs --headless"), std::string::npos) << run.out;
+}

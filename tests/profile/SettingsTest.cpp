@@ -54,6 +54,8 @@ TEST_F(SettingsTest, MissingFileGivesTheDefaultsSilentlyAndSavingWritesEveryKey)
     EXPECT_EQ(s.music, 10);
     EXPECT_EQ(s.effects, 10);
     EXPECT_EQ(s.difficulty, Difficulty::Normal);
+    EXPECT_TRUE(s.renderScaleAuto) << "the scale follows the machine unless the player fixes it";
+    EXPECT_TRUE(s.vsync);
     EXPECT_FALSE(fs::exists(path)) << "reading never writes";
     EXPECT_FLOAT_EQ(Settings::EnemyTopSpeed(Difficulty::Easy), 0.37f);
     EXPECT_EQ(Settings::EnemyTopSpeed(Difficulty::Normal), 0.4f);
@@ -61,7 +63,9 @@ TEST_F(SettingsTest, MissingFileGivesTheDefaultsSilentlyAndSavingWritesEveryKey)
 
     s.music = 3;
     s.difficulty = Difficulty::Hard;
+    s.renderScaleAuto = false;
     s.renderScale = 0.5f;
+    s.vsync = false;
     s.keyLeft = "A";
     std::string error;
     ASSERT_TRUE(s.Save(path, error)) << error;
@@ -70,10 +74,12 @@ TEST_F(SettingsTest, MissingFileGivesTheDefaultsSilentlyAndSavingWritesEveryKey)
     EXPECT_TRUE(again.Problems().empty()) << again.ProblemReport();
     EXPECT_EQ(again.music, 3);
     EXPECT_EQ(again.difficulty, Difficulty::Hard);
+    EXPECT_FALSE(again.renderScaleAuto);
     EXPECT_FLOAT_EQ(again.renderScale, 0.5f);
+    EXPECT_FALSE(again.vsync);
     EXPECT_EQ(again.keyLeft, "A");
     for (const char* key : {"music", "effects", "difficulty", "fullscreen", "render_scale", "ghost", "key_throttle",
-                            "key_left", "key_right", "key_pause"})
+                            "key_left", "key_right", "key_pause", "vsync"})
         EXPECT_NE(Slurp(path).find(std::string(key) + " = "), std::string::npos) << key;
 }
 
@@ -106,6 +112,29 @@ TEST_F(SettingsTest, HandEditedFileKeepsCommentsAndUnknownKeysAndClampsOutOfRang
     EXPECT_NE(text.find("# end\n"), std::string::npos) << text;
     // Clamped values are not damage: nothing set aside.
     EXPECT_FALSE(fs::exists(path + ".bad"));
+}
+
+// The picture's settings: the scale "auto" (any case) or a number, vsync on or off.
+TEST_F(SettingsTest, RenderScaleAutoAndVsyncReadAndSaveAsWritten) {
+    Write("render_scale = Auto\nvsync = off\n");
+    Settings s;
+    s.Load(path, KeyName);
+    EXPECT_TRUE(s.Problems().empty()) << s.ProblemReport();
+    EXPECT_TRUE(s.renderScaleAuto);
+    EXPECT_FALSE(s.vsync);
+    std::string error;
+    ASSERT_TRUE(s.Save(path, error)) << error;
+    EXPECT_NE(Slurp(path).find("render_scale = auto\n"), std::string::npos) << Slurp(path);
+    EXPECT_NE(Slurp(path).find("vsync = off\n"), std::string::npos) << Slurp(path);
+
+    Write("render_scale = 0.75\nvsync = sometimes\n");
+    Settings fixed;
+    fixed.Load(path, KeyName);
+    EXPECT_FALSE(fixed.renderScaleAuto);
+    EXPECT_FLOAT_EQ(fixed.renderScale, 0.75f);
+    EXPECT_TRUE(fixed.vsync) << "a value it does not take keeps the default";
+    ASSERT_EQ(fixed.Problems().size(), 1u) << fixed.ProblemReport();
+    EXPECT_NE(fixed.Problems()[0].find("vsync"), std::string::npos);
 }
 
 TEST_F(SettingsTest, UnreadableLinesAreReportedAndTheFileIsSetAsideOnlyWhenSaved) {

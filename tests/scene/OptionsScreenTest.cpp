@@ -347,7 +347,7 @@ TEST_F(Options, TheLinesShowWhatIsInForceAndCommandLineValuesAreNotSaved) {
     Tap(Key::Options);  // saved: the player's own values only
     std::string text = Slurp(file);
     EXPECT_NE(text.find("fullscreen = on\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("render_scale = 1.00\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("render_scale = auto\n"), std::string::npos) << text;
     EXPECT_NE(text.find("ghost = on\n"), std::string::npos) << text;
 
     // Changing a marked line starts from the value shown and makes it the player's.
@@ -360,4 +360,31 @@ TEST_F(Options, TheLinesShowWhatIsInForceAndCommandLineValuesAreNotSaved) {
     Tap(Key::Options);
     text = Slurp(file);
     EXPECT_NE(text.find("render_scale = 0.55\n"), std::string::npos) << text;
+}
+
+// Auto sits past 100 % on the render scale line: Left from it fixes full
+// size, Right from 100 % goes back to auto and no further; while auto, the
+// settings leave the scene's size to the application.
+TEST_F(Options, RenderScaleAutoSitsPastFullSize) {
+    ASSERT_TRUE(game->settings.renderScaleAuto);
+    AxDirect3D::GetInstance().SetRenderScale(0.75f);  // as the application's auto sizing may leave it
+    Tap(Key::Options);
+    for (int i = 0; i < OptionsScreen::kRenderScale; ++i) Tap(Key::Down);
+    ASSERT_EQ(game->options.line, OptionsScreen::kRenderScale);
+    Tap(Key::Right);
+    EXPECT_TRUE(game->settings.renderScaleAuto) << "nothing past auto";
+    Tap(Key::Left);
+    EXPECT_FALSE(game->settings.renderScaleAuto);
+    EXPECT_EQ(game->settings.renderScale, 1.0f);
+    EXPECT_EQ(AxDirect3D::GetInstance().RenderScale(), 1.0f) << "a fixed scale is put in force at once";
+    Tap(Key::Left);
+    EXPECT_FLOAT_EQ(game->settings.renderScale, 0.95f);
+    Tap(Key::Right);
+    Tap(Key::Right);
+    EXPECT_TRUE(game->settings.renderScaleAuto);
+    AxDirect3D::GetInstance().SetRenderScale(0.5f);
+    game->settings.music = 4;
+    game->ApplySettings();
+    EXPECT_EQ(AxDirect3D::GetInstance().RenderScale(), 0.5f) << "auto: the settings do not size the scene";
+    AxDirect3D::GetInstance().SetRenderScale(1.0f);
 }
