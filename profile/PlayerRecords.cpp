@@ -83,7 +83,7 @@ void PlayerRecords::Frame(const RaceState& state) {
     if (finished) return;
     if (riding.frames.size() < GhostTrack::kMaxFrames) riding.frames.push_back(state.player);
 
-    while (lapSeen < state.lap && lapSeen <= static_cast<uint32_t>(kLaps)) {
+    while (lapSeen < state.lap && lapSeen <= static_cast<uint32_t>(laps)) {
         const uint32_t lapMs = state.raceMs > lapStartMs ? state.raceMs - lapStartMs : 0;
         // Against the best lap known before this one: the record or an
         // earlier lap of this race.
@@ -97,7 +97,7 @@ void PlayerRecords::Frame(const RaceState& state) {
         lapStartMs = state.raceMs;
         ++lapSeen;
     }
-    if (state.lap > static_cast<uint32_t>(kLaps)) Finish(state.raceMs);
+    if (state.lap > static_cast<uint32_t>(laps)) Finish(state.raceMs);
 }
 
 void PlayerRecords::Finish(uint32_t raceMs) {

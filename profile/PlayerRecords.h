@@ -43,7 +43,7 @@ public:
     int splitFramesLeft = 0;              // frames the split stays on screen
     bool splitKnown = false;              // there was a best lap to compare with
 
-    static constexpr int kLaps = 3;
+    int laps = 3;  // the course's; the race is over after the last
     static constexpr int kSplitFrames = 120;  // two seconds
 
     std::string RecordsPath() const { return folder + "/records.txt"; }

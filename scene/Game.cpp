@@ -24,6 +24,9 @@
 #include "stage/ObstacleManager.h"
 #include "stage/Sky.h"
 #include "stage/WallSet.h"
+#include "stage/course/CourseCatalog.h"
+#include "scene/CourseChoice.h"
+#include "stage/CoursePlaces.h"
 
 #include <cstdio>
 
@@ -39,7 +42,6 @@ constexpr float kBlinkStep = 0.01f;
 constexpr float kBlinkLow = 0.3f;
 constexpr float kFadeOutStep = 0.05f;
 constexpr float kFadeInStep = 0.1f;
-constexpr int kLaps = 3;
 
 const AxRect kTitleRect{0, 0, 768, 147};
 const AxRect kTitlePromptRect{0, 0, 570, 46};
@@ -56,7 +58,12 @@ bool EnterDown() { return Platform().IsKeyDown(Key::Enter); }
 AxSpriteShader& Sprite() { return AxShaderManager::GetInstance().spriteShader; }
 }  // namespace
 
-Game::Game() { Init(); }
+Game::Game() {
+    if (const CourseData* first = Courses().FirstPlayable()) courseData = *first;
+    Init();
+}
+
+Game::Game(const CourseData& course) : courseData(course) { Init(); }
 
 Game::~Game() {
     ReleaseStage();
@@ -95,18 +102,20 @@ void Game::Init() {
     rankTex[1] = textureCache->GetTexture("Data/Texture/Rank/rank2.png");
     rankTex[2] = textureCache->GetTexture("Data/Texture/Rank/rank3.png");
 
-    SetLights();
+    SetLights(courseData.look);
 
     modelCache = new AxModelCache;
-    for (const Vector3& point : ReadPointFile("Data/Txt/check.txt", kMaxCheckpoints))
+    for (const Vector3& point : ReadPointFile(courseData.gameplay.checkpointFile, kMaxCheckpoints))
         checkpoints.push_back(new Checkpoint(point));
 
     LoadStage();
 
-    dashPanels.push_back(new DashPanel(*this, *modelCache, Matrix::CreateTranslation(-18.5f, 0.05f, 72.0f), 0.0f));
-    dashPanels.push_back(new DashPanel(*this, *modelCache, Matrix::CreateTranslation(-50.0f, 0.05f, 30.0f), 180.0f));
-    sky = new Sky(*modelCache);
+    for (const CoursePlace& place : courseData.gameplay.dashPanels)
+        dashPanels.push_back(new DashPanel(*this, *modelCache, courseData.gameplay.dashModel,
+                                           Matrix::CreateTranslation(ToVector(place.at)), place.angle));
+    sky = new Sky(*modelCache, courseData.look.skyModel);
     records = new PlayerRecords;
+    records->laps = courseData.laps;
     records->Load();
     ghostBike = new GhostBike(*modelCache);
     recordsHud = new RecordsHud(textureCache);
@@ -121,7 +130,7 @@ void Game::Init() {
         instance->SetVolume(volume);
     };
     loadSound(bikeHitSound, bikeHitInst, "Data/Sound/bikehit.wav", 1.0f);
-    loadSound(bgmSound, bgmInst, "Data/Sound/BGM.wav", bgmVolume);
+    loadSound(bgmSound, bgmInst, courseData.look.music.c_str(), bgmVolume);
     loadSound(titleSound, titleInst, "Data/Sound/Title.WAV", titleVolume);
     bgmInst->SetCategory(AxSoundCategory::Music);
     titleInst->SetCategory(AxSoundCategory::Music);
@@ -163,23 +172,80 @@ bool Game::SaveSettings() {
     return false;
 }
 
-void Game::SetLights() {
+void Game::SetLights() { SetLights(CourseLook{}); }
+
+void Game::SetLights(const CourseLook& look) {
     AxConstantBuffer<cbLight>& lights = AxShaderManager::GetInstance().cb8Light;
-    lights.data.g_DL_Dir = Vector3(0.0f, -1.0f, 0.3f).Normalized();
-    lights.data.g_DL_Color = Vector3(3.0f, 3.0f, 3.0f);
-    lights.data.g_AmbientLight = Vector3(0.6f, 0.6f, 0.6f);
+    lights.data.g_DL_Dir = ToVector(look.sunDirection).Normalized();
+    lights.data.g_DL_Color = ToVector(look.sunColour);
+    lights.data.g_AmbientLight = ToVector(look.ambient);
     lights.dirty = true;
     lights.Write();
 }
 
+void Game::SwitchCourse(const CourseData& next) {
+    ReleaseStage();
+    for (DashPanel* panel : dashPanels) delete panel;
+    dashPanels.clear();
+    delete sky;
+    sky = nullptr;
+    delete ghostBike;
+    ghostBike = nullptr;
+    for (Checkpoint* checkpoint : checkpoints) delete checkpoint;
+    checkpoints.clear();
+    // Every model of the old course goes with its cache.
+    delete modelCache;
+    courseData = next;
+    SetLights(courseData.look);
+    modelCache = new AxModelCache;
+    for (const Vector3& point : ReadPointFile(courseData.gameplay.checkpointFile, kMaxCheckpoints))
+        checkpoints.push_back(new Checkpoint(point));
+    LoadStage();
+    for (const CoursePlace& place : courseData.gameplay.dashPanels)
+        dashPanels.push_back(new DashPanel(*this, *modelCache, courseData.gameplay.dashModel,
+                                           Matrix::CreateTranslation(ToVector(place.at)), place.angle));
+    sky = new Sky(*modelCache, courseData.look.skyModel);
+    ghostBike = new GhostBike(*modelCache);
+    records->laps = courseData.laps;
+    bgmInst->Stop();
+    bgmInst.reset();
+    bgmSound = std::make_shared<AxSoundEffect>();
+    bgmSound->Load(courseData.look.music);
+    bgmInst = bgmSound->CreateInstance(false);
+    bgmInst->SetVolume(bgmVolume);
+    bgmInst->SetCategory(AxSoundCategory::Music);
+    ApplySettings();
+}
+
+void Game::ChooseCourse() {
+    IPlatform& keys = Platform();
+    const bool left = keys.IsKeyDown(Key::Left), right = keys.IsKeyDown(Key::Right);
+    if (!left && !right) {
+        courseKeyLatch = false;
+        return;
+    }
+    if (courseKeyLatch || options.open || fadeOut) return;
+    courseKeyLatch = true;
+    const CourseData* next = Courses().catalog.Step(courseData.id, right ? 1 : -1);
+    if (!next || next->id == courseData.id) return;
+    SwitchCourse(*next);
+    settings.course = courseData.id;
+    SaveSettings();
+}
+
 void Game::LoadStage() {
-    player = new Player(*this, *modelCache);
-    enemies[0] = new Enemy(*this, *modelCache);
-    enemies[1] = new Enemy(*this, *modelCache, Vector3(-2.0f, 0.2f, -2.0f));
-    for (Enemy* enemy : enemies) enemy->maxSpeed = Settings::EnemyTopSpeed(settings.difficulty);
-    course = new Course(*this, *modelCache);
-    walls = new WallSet(*this, *modelCache);
-    obstacles = new ObstacleManager(*this, *modelCache);
+    const CourseGameplay& gameplay = courseData.gameplay;
+    player = new Player(*this, *modelCache, ToVector(gameplay.grid[0].at), gameplay.grid[0].angle);
+    enemies[0] = new Enemy(*this, *modelCache, 1, ToVector(gameplay.grid[1].at), gameplay.grid[1].angle);
+    enemies[1] = new Enemy(*this, *modelCache, 2, ToVector(gameplay.grid[2].at), gameplay.grid[2].angle);
+    player->finishLap = FinishLap();
+    for (Enemy* enemy : enemies) {
+        enemy->maxSpeed = Settings::EnemyTopSpeed(settings.difficulty);
+        enemy->finishLap = FinishLap();
+    }
+    course = new Course(*this, *modelCache, gameplay.roadModel, gameplay.groundModel);
+    walls = new WallSet(*this, *modelCache, gameplay);
+    obstacles = new ObstacleManager(*this, *modelCache, courseData);
     raceTimer = new RaceTimer(textureCache);
     camera = new ChaseCamera(*this);
     engineSound = new EngineSound(*this);
@@ -208,7 +274,7 @@ void Game::ReleaseStage() {
     engineSound = nullptr;
 }
 
-bool Game::PlayerFinished() const { return player && player->lap >= kFinishLap; }
+bool Game::PlayerFinished() const { return player && player->lap >= FinishLap(); }
 
 int Game::Countdown() const { return raceTimer ? raceTimer->countdown : 0; }
 
@@ -228,7 +294,7 @@ void Game::Update() {
             bgmInst->Play(true, true);
             bgmStarted = true;
         }
-        bgmInst->SetPitch(player && player->lap == kFinishLap - 1 ? kFinalLapPitch : 0.0f);
+        bgmInst->SetPitch(player && player->lap == FinishLap() - 1 ? kFinalLapPitch : 0.0f);
         if (engineSound && startWait <= 0) engineSound->Update();
         if (startWait > 0) startWait -= 1;
         if (camera) camera->Update();
@@ -238,6 +304,7 @@ void Game::Update() {
             titleInst->Play(true, true);
             titleBgmStarted = true;
         }
+        ChooseCourse();
         if (!enterLatch && EnterDown() && !options.open) {
             pressInst->Play(false, true);
             mode = 0;
@@ -402,7 +469,7 @@ void Game::DrawRaceHUD() {
         DrawHudSprite(HudHalfAt(-495.0f, 260.0f), uiTex, kLapLabelRect);
         DrawHudSprite(HudHalfAt(-467.0f, 272.0f), numberTex, DigitRect(static_cast<int>(player->lap)), 1.0f, 1.0f,
                1.0f);
-        DrawHudSprite(HudHalfAt(-420.0f, 272.0f), numberTex, DigitRect(kLaps), 1.0f, 1.0f, 1.0f);
+        DrawHudSprite(HudHalfAt(-420.0f, 272.0f), numberTex, DigitRect(courseData.laps), 1.0f, 1.0f, 1.0f);
         DrawHudSprite(HudAt(380.0f, 300.0f), uiTex, kRaceRankLabelRect);
         DrawHudSprite(HudAt(570.0f, 305.0f), RankTexture(player->GetRank()), kRankRect);
         if (recordsHud && records) recordsHud->DrawRace(*records);
