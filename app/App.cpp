@@ -14,6 +14,7 @@
 #include "framework/graphics/AxShaderManager.h"
 #include "framework/platform/Platform.h"
 #include "profile/PlayerRecords.h"
+#include "scene/CourseChoice.h"
 #include "scene/Game.h"
 #include "scene/ReferenceScene.h"
 #include "scene/TraceWriter.h"
@@ -26,7 +27,7 @@ namespace {
 constexpr int kWindowWidth = 1280;
 constexpr int kWindowHeight = 720;
 
-void PrintStats(double loadMs, int fps, long long drawn) {
+void PrintStats(const std::string& course, double loadMs, int fps, long long drawn) {
     const FrameStats& stats = FrameStats::Get();
     auto summary = [&](FrameStats::Kind kind) {
         const FrameStats::Summary s = stats.Summarise(kind);
@@ -34,9 +35,9 @@ void PrintStats(double loadMs, int fps, long long drawn) {
         std::snprintf(text, sizeof text, "{\"median\":%.3f,\"p95\":%.3f,\"max\":%.3f}", s.median, s.p95, s.max);
         return std::string(text);
     };
-    std::printf("{\"frames\":%zu,\"loadMs\":%.3f,\"frameMs\":%s,\"updateMs\":%s,\"drawMs\":%s,\"presentMs\":%s,"
+    std::printf("{\"course\":\"%s\",\"frames\":%zu,\"loadMs\":%.3f,\"frameMs\":%s,\"updateMs\":%s,\"drawMs\":%s,\"presentMs\":%s,"
                 "\"fps\":%d,\"drawn\":%lld,\"peakRssMiB\":%.1f}\n",
-                stats.FrameCount(), loadMs, summary(FrameStats::kFrame).c_str(),
+                course.c_str(), stats.FrameCount(), loadMs, summary(FrameStats::kFrame).c_str(),
                 summary(FrameStats::kUpdate).c_str(), summary(FrameStats::kDraw).c_str(),
                 summary(FrameStats::kPresent).c_str(), fps, drawn, PeakRssMiB());
     std::fflush(stdout);
@@ -138,6 +139,46 @@ bool App::OpenAudioOut(AudioCapture& capture) {
 
 // Only a capped run on the real clock has a timeline to fall behind; the
 // virtual clock never runs late and an uncapped run does not wait for it.
+bool App::StartCourse(const ReplayHeader* recorded, const CourseData*& course) const {
+    const CourseCatalog& catalog = Courses().catalog;
+    if (recorded) {
+        // Recordings from before courses were files all raced the desert.
+        const std::string id = recorded->course.empty() ? "desert" : recorded->course;
+        course = catalog.Find(id);
+        if (!course) {
+            std::fprintf(stderr, "vorlan: %s: recorded on the course '%s', which is not here (playable: %s)\n",
+                         options.replayFile.c_str(), id.c_str(), catalog.Ids().c_str());
+            return false;
+        }
+        if (!recorded->courseHash.empty() && recorded->courseHash != course->gameplayHash) {
+            std::fprintf(stderr, "vorlan: %s: the course '%s' has changed since the recording (gameplay hash %s, recorded %s)\n",
+                         options.replayFile.c_str(), id.c_str(), course->gameplayHash.c_str(),
+                         recorded->courseHash.c_str());
+            return false;
+        }
+        return true;
+    }
+    if (!options.course.empty()) {
+        course = catalog.Find(options.course);
+        if (!course) {
+            std::fprintf(stderr, "vorlan: --course %s: no playable course of that id; playable: %s\n",
+                         options.course.c_str(), catalog.Ids().c_str());
+            return false;
+        }
+        return true;
+    }
+    Settings chosen;
+    chosen.Load(Settings::DefaultPath());
+    if (!chosen.course.empty()) {
+        course = catalog.Find(chosen.course);
+        if (!course && Courses().FirstPlayable())
+            std::fprintf(stderr, "vorlan: settings.ini: course '%s' is not a playable course; racing %s\n",
+                         chosen.course.c_str(), Courses().FirstPlayable()->id.c_str());
+    }
+    if (!course) course = Courses().FirstPlayable();
+    return true;
+}
+
 FramePacer::Skip App::SkipMode() const {
     if (options.frameSkip == "off") return FramePacer::Skip::Never;
     if (options.frameSkip == "max") return FramePacer::Skip::Always;
@@ -154,6 +195,9 @@ int App::Run() {
     ReplayRecorder recorder;
     if (!PrepareInputs(script, replay, recorder)) return 2;
     const bool replaying = !options.replayFile.empty();
+    const CourseData* startCourse = nullptr;
+    if (!makeScene && options.reference.empty() && !StartCourse(replaying ? &replay.header : nullptr, startCourse))
+        return 2;
     TraceWriter trace;
     if (!options.traceFile.empty() && !trace.Open(options.traceFile)) {
         std::fprintf(stderr, "vorlan: cannot write trace %s\n", options.traceFile.c_str());
@@ -181,7 +225,7 @@ int App::Run() {
     Scene_base* scene = makeScene ? makeScene() : nullptr;
     if (!scene && !options.reference.empty()) scene = new ReferenceScene(options.reference);
     if (!scene) {
-        Game* game = new Game;
+        Game* game = startCourse ? new Game(*startCourse) : new Game;
         game->autopilot = options.autopilot;
         // The command line wins over the settings file for this run.
         // Scripted keys stand for keyboard keys; a replay reads the keyboard
@@ -199,6 +243,9 @@ int App::Run() {
             game->ApplySettings();
         }
         recorder.header.difficulty = Settings::DifficultyName(game->settings.difficulty);
+        recorder.header.course = game->courseData.id;
+        recorder.header.courseHash = game->courseData.gameplayHash;
+        courseId = game->courseData.id;
         if (options.renderScale) AxDirect3D::GetInstance().SetRenderScale(*options.renderScale);
         scene = game;
     }
@@ -269,7 +316,7 @@ int App::Run() {
         std::fprintf(stderr, "vorlan: --audio-out: cannot write %s\n", options.audioOutFile.c_str());
         return 2;
     }
-    if (options.stats) PrintStats(loadMs, fps, drawn);
+    if (options.stats) PrintStats(courseId, loadMs, fps, drawn);
     if (replay.OutOfStep()) {
         std::fprintf(stderr, "vorlan: %s: replay out of step %s\n", options.replayFile.c_str(),
                      replay.Problem().c_str());

@@ -5,12 +5,15 @@
 #include "app/Pause.h"
 
 #include <functional>
+#include <string>
 
 class AudioCapture;
 class IPlatform;
 class InputScript;
 class Replay;
 class ReplayRecorder;
+struct ReplayHeader;
+struct CourseData;
 class Scene_base;
 
 // Brings the services up in order, runs the frame loop, takes them down.
@@ -40,5 +43,10 @@ private:
     void UpdatePause(IPlatform& platform);
     bool OpenAudioOut(AudioCapture& capture);
     FramePacer::Skip SkipMode() const;
+    // The course to start on: a replay's own (false, with one line, when it
+    // is missing or has changed), --course (false when unknown), or the
+    // settings' choice with a fallback to the first playable course.
+    bool StartCourse(const ReplayHeader* recorded, const CourseData*& course) const;
+    std::string courseId;  // for --stats
     PauseOverlay pauseOverlay;
 };

@@ -43,6 +43,8 @@ const char* UsageText() {
            "  --frame-skip MODE   'auto' (default: when drawing falls behind, frames are updated\n"
            "                      but not drawn until the game is back on time), 'off', or 'max'\n"
            "  --no-ghost          start with the ghost of the best race hidden (G shows it)\n"
+           "  --course ID         race the course ID this run (see --list-courses)\n"
+           "  --list-courses      print the playable courses, ID<TAB>NAME<TAB>LAPS, one a line\n"
            "  --help              show this text\n";
 }
 
@@ -74,6 +76,10 @@ bool ParseCommandLine(int argc, char** argv, RunOptions& options, std::string& e
             options.fullscreen = true;
         } else if (arg == "--no-ghost") {
             options.noGhost = true;
+        } else if (arg == "--course") {
+            if (!value(options.course)) return false;
+        } else if (arg == "--list-courses") {
+            options.listCourses = true;
         } else if (arg == "--record") {
             if (!value(options.recordFile)) return false;
         } else if (arg == "--replay") {

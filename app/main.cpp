@@ -1,5 +1,6 @@
 #include "app/App.h"
 #include "app/CommandLine.h"
+#include "scene/CourseChoice.h"
 
 #include <clocale>
 #include <cstdio>
@@ -16,6 +17,11 @@ int main(int argc, char** argv) {
     }
     if (app.options.help) {
         std::fputs(UsageText(), stdout);
+        return 0;
+    }
+    if (app.options.listCourses) {
+        for (const CourseData& course : Courses().catalog.courses)
+            std::printf("%s\t%s\t%d\n", course.id.c_str(), course.name.c_str(), course.laps);
         return 0;
     }
     return app.Run();

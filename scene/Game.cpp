@@ -26,6 +26,7 @@
 #include "stage/WallSet.h"
 #include "stage/course/CourseCatalog.h"
 #include "scene/CourseChoice.h"
+#include "scene/CourseTitle.h"
 #include "stage/CoursePlaces.h"
 
 #include <cstdio>
@@ -455,6 +456,9 @@ void Game::DrawTitle() {
     Sprite().Begin(false, true);
     DrawHudSprite(HudAt(0.0f, 200.0f), titleTex, kTitleRect);
     DrawHudSprite(Matrix(), pushTex, kTitlePromptRect, blinkAlpha);
+    std::optional<uint32_t> best;
+    if (records && records->records.best) best = records->records.best->ms;
+    DrawCourseTitle(optionsTex, courseData.name, Courses().catalog.courses.size() > 1, best);
     DrawFade();
     Sprite().End();
 }
