@@ -110,6 +110,8 @@ void PlayerRecords::Finish(uint32_t raceMs) {
         best = riding;
     }
     if (!outcome.newBest && !outcome.newBestLap) return;
+    // Which version of the course these were set on, before them.
+    if (!courseStamp.empty() && !Save(folder + "/course.txt", courseStamp)) return;
     // The line first: records that name a best race without its ghost are
     // fine, a ghost newer than the records is not worse.
     if (outcome.newBest && !best.Empty() && !Save(GhostPath(), best.Text())) return;

@@ -44,6 +44,8 @@ public:
     bool splitKnown = false;              // there was a best lap to compare with
 
     int laps = 3;  // the course's; the race is over after the last
+    // Written to course.txt beside the records whenever they are saved (none when empty).
+    std::string courseStamp;
     static constexpr int kSplitFrames = 120;  // two seconds
 
     std::string RecordsPath() const { return folder + "/records.txt"; }

@@ -10,6 +10,12 @@ std::string UserCoursesDir() {
     return data.empty() ? std::string() : data + "/courses";
 }
 
+std::string CourseRecordsFolder(const std::string& id) {
+    const std::string data = UserFiles::DataDir();
+    if (data.empty()) return {};
+    return id == "desert" ? data : data + "/records/" + id;
+}
+
 const CourseData* CourseShelf::FirstPlayable() const {
     return catalog.courses.empty() ? nullptr : &catalog.courses.front();
 }

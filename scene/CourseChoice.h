@@ -21,5 +21,10 @@ CourseShelf& Courses();
 // $XDG_DATA_HOME/vorlan-moto/courses; empty without a data folder.
 std::string UserCoursesDir();
 
+// Where a course's records and ghost are kept: the data folder itself for
+// the desert (where they were before there were other courses), else
+// records/ID under it. Empty without a data folder.
+std::string CourseRecordsFolder(const std::string& id);
+
 // The game's own courses, under its Data folder.
 constexpr const char* kBuiltInCoursesDir = "Data/Courses";

@@ -25,6 +25,7 @@
 #include "stage/Sky.h"
 #include "stage/WallSet.h"
 #include "stage/course/CourseCatalog.h"
+#include "profile/CourseStamp.h"
 #include "scene/CourseChoice.h"
 #include "scene/CourseTitle.h"
 #include "stage/CoursePlaces.h"
@@ -116,8 +117,7 @@ void Game::Init() {
                                            Matrix::CreateTranslation(ToVector(place.at)), place.angle));
     sky = new Sky(*modelCache, courseData.look.skyModel);
     records = new PlayerRecords;
-    records->laps = courseData.laps;
-    records->Load();
+    LoadRecords();
     ghostBike = new GhostBike(*modelCache);
     recordsHud = new RecordsHud(textureCache);
     fadeOut = false;
@@ -207,7 +207,7 @@ void Game::SwitchCourse(const CourseData& next) {
                                            Matrix::CreateTranslation(ToVector(place.at)), place.angle));
     sky = new Sky(*modelCache, courseData.look.skyModel);
     ghostBike = new GhostBike(*modelCache);
-    records->laps = courseData.laps;
+    LoadRecords();
     bgmInst->Stop();
     bgmInst.reset();
     bgmSound = std::make_shared<AxSoundEffect>();
@@ -216,6 +216,20 @@ void Game::SwitchCourse(const CourseData& next) {
     bgmInst->SetVolume(bgmVolume);
     bgmInst->SetCategory(AxSoundCategory::Music);
     ApplySettings();
+}
+
+void Game::LoadRecords() {
+    // A fresh set for the course; whether the ghost shows is the player's, not the course's.
+    const bool shown = records->GhostShown();
+    *records = PlayerRecords();
+    records->SetGhostShown(shown);
+    records->laps = courseData.laps;
+    const std::string folder = CourseRecordsFolder(courseData.id);
+    if (!courseData.gameplayHash.empty()) {
+        CourseStamp::SetAsideIfChanged(folder, courseData.id, courseData.gameplayHash);
+        records->courseStamp = CourseStamp::Text(courseData.id, courseData.gameplayHash);
+    }
+    records->Load(folder);
 }
 
 void Game::ChooseCourse() {

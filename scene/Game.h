@@ -61,6 +61,8 @@ public:
     void DrawFade();
     // Left and Right on the title choose the course.
     void ChooseCourse();
+    // The course's records and ghost, from its own folder.
+    void LoadRecords();
     bool courseKeyLatch = false;
     // Moves the race clock on by time the game spent paused.
     void ShiftClock(uint32_t ms) override;
