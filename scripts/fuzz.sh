@@ -29,7 +29,7 @@ fi
 
 # Largest input each target tries; the game's files above it are left out
 # rather than cut (a cut file only tests the truncation check).
-declare -A MAXLEN=([gltf]=65536 [image]=32768 [wav]=65536 [pointfile]=4096 [records]=1024 [ghost]=16384)
+declare -A MAXLEN=([gltf]=65536 [image]=32768 [wav]=65536 [pointfile]=4096 [records]=1024 [ghost]=16384 [course]=8192)
 
 # Seeds taken from the generated content, made fresh each run.
 data_seeds() {
@@ -53,7 +53,7 @@ data_seeds() {
 }
 
 failed=()
-for target in gltf image wav pointfile records ghost; do
+for target in gltf image wav pointfile records ghost course; do
   data_seeds "$target"
   corpus="$WORK/corpus/$target"
   crashes="$WORK/crashes/$target"
