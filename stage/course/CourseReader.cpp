@@ -408,7 +408,10 @@ bool Load(const std::string& folder, bool builtIn, CourseData& out, std::string&
         return fail("gameplay.checkpoints", why);
     if (g.checkpoints.size() < kMinCheckpoints)
         return fail("gameplay.checkpoints", "has fewer than " + std::to_string(kMinCheckpoints) + " checkpoints");
-    if (LineCrossesItself(g.checkpoints)) return fail("gameplay.checkpoints", "the checkpoint line crosses itself");
+    // The finish is the origin: the line runs from the last point back to it.
+    std::vector<CoursePoint> loop = g.checkpoints;
+    loop.push_back({});
+    if (LineCrossesItself(loop)) return fail("gameplay.checkpoints", "the checkpoint line crosses itself");
     if (const std::string why = LoadPointFile(g.boxFile, kMaxBoxes, g.boxes); !why.empty())
         return fail("gameplay.floorSwitch.boxes", why);
     std::string why;
