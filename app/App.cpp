@@ -35,11 +35,11 @@ void PrintStats(const std::string& course, double loadMs, int fps, long long dra
         std::snprintf(text, sizeof text, "{\"median\":%.3f,\"p95\":%.3f,\"max\":%.3f}", s.median, s.p95, s.max);
         return std::string(text);
     };
-    std::printf("{\"course\":\"%s\",\"frames\":%zu,\"loadMs\":%.3f,\"frameMs\":%s,\"updateMs\":%s,\"drawMs\":%s,\"presentMs\":%s,"
-                "\"fps\":%d,\"drawn\":%lld,\"peakRssMiB\":%.1f}\n",
-                course.c_str(), stats.FrameCount(), loadMs, summary(FrameStats::kFrame).c_str(),
+    std::printf("{\"frames\":%zu,\"loadMs\":%.3f,\"frameMs\":%s,\"updateMs\":%s,\"drawMs\":%s,\"presentMs\":%s,"
+                "\"fps\":%d,\"drawn\":%lld,\"peakRssMiB\":%.1f,\"course\":\"%s\"}\n",
+                stats.FrameCount(), loadMs, summary(FrameStats::kFrame).c_str(),
                 summary(FrameStats::kUpdate).c_str(), summary(FrameStats::kDraw).c_str(),
-                summary(FrameStats::kPresent).c_str(), fps, drawn, PeakRssMiB());
+                summary(FrameStats::kPresent).c_str(), fps, drawn, PeakRssMiB(), course.c_str());
     std::fflush(stdout);
 }
 
@@ -302,6 +302,9 @@ int App::Run() {
         pacer.NextFrame();
     }
 
+    // The course the run ended on: the title may have changed it.
+    if (const Game* game = dynamic_cast<const Game*>(SceneManager::GetInstance().currentScene))
+        courseId = game->courseData.id;
     pauseOverlay.Release();
     AxShaderManager::GetInstance().Release();
     AxDirect3D::GetInstance().Release();

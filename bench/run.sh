@@ -9,13 +9,14 @@
 #                 clock, capped at 16 ms a frame, frames left undrawn while behind;
 #                 with the wall time, updates and drawn frames per second, and the
 #                 race clock at the last frame against the frames raced x 16 ms
-# Prints one JSON line {"race":STATS,"raceNoRender":STATS,"empty":STATS,"floor":STATS,
+# Prints one JSON line {"course":ID,"race":STATS,"raceNoRender":STATS,"empty":STATS,"floor":STATS,
 # "raceHalf":STATS,"capped":{...}}.
-#   bench/run.sh [BUILD_DIR] [RENDERED_FRAMES]
+#   bench/run.sh [BUILD_DIR] [RENDERED_FRAMES] [COURSE]   (COURSE: a built-in course id, desert by default)
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${1:-$ROOT/build}"
 FRAMES="${2:-600}"
+COURSE="${3:-desert}"
 WORK="$(mktemp -d)"
 trap 'rm -rf "$WORK"' EXIT
 cd "$BUILD"
@@ -23,7 +24,7 @@ printf '5 5 Enter\n' > "$WORK/start.txt"
 # Measured without the player's records or ghost: the same work on every machine.
 export XDG_DATA_HOME="$WORK/data"
 stats() { "$@" --stats | tail -n 1; }
-common=(./vorlan --headless --uncapped --fixed-clock --autopilot --seed 1 --input "$WORK/start.txt")
+common=(./vorlan --headless --uncapped --fixed-clock --autopilot --seed 1 --course "$COURSE" --input "$WORK/start.txt")
 race=$(stats "${common[@]}" --frames "$FRAMES")
 noRender=$(stats "${common[@]}" --no-render --frames 6000)
 empty=$(stats ./vorlan --headless --uncapped --reference empty --frames 300)
@@ -32,7 +33,7 @@ raceHalf=$(stats "${common[@]}" --frames "$FRAMES" --render-scale 0.5)
 
 # As a player runs it: real clock, capped. Wall time from the shell's clock.
 t0=$(date +%s%N)
-cappedStats=$(./vorlan --headless --autopilot --seed 1 --input "$WORK/start.txt" --frames 900 --stats \
+cappedStats=$(./vorlan --headless --autopilot --seed 1 --course "$COURSE" --input "$WORK/start.txt" --frames 900 --stats \
   --trace "$WORK/capped.jsonl" | tail -n 1)
 t1=$(date +%s%N)
 capped=$(awk -v stats="$cappedStats" -v wallNs="$((t1 - t0))" '
@@ -49,5 +50,5 @@ capped=$(awk -v stats="$cappedStats" -v wallNs="$((t1 - t0))" '
     printf "{\"stats\":%s,\"wallSeconds\":%.2f,\"loopSeconds\":%.2f,\"updatesPerSecond\":%.1f,\"drawnPerSecond\":%.1f,\"raceClockMs\":%d,\"racedFramesMs\":%d}",
       stats, wallNs / 1e9, loop, frames / loop, drawn / loop, clock, raced * 16
   }' "$WORK/capped.jsonl")
-printf '{"race":%s,"raceNoRender":%s,"empty":%s,"floor":%s,"raceHalf":%s,"capped":%s}\n' \
-  "$race" "$noRender" "$empty" "$floor" "$raceHalf" "$capped"
+printf '{"course":"%s","race":%s,"raceNoRender":%s,"empty":%s,"floor":%s,"raceHalf":%s,"capped":%s}\n' \
+  "$COURSE" "$race" "$noRender" "$empty" "$floor" "$raceHalf" "$capped"
