@@ -314,6 +314,8 @@ void Game::Update() {
         if (startWait > 0) startWait -= 1;
         if (camera) camera->Update();
         if (!PlayerFinished() && raceTimer) raceTimer->Update();
+        // A steering key still held when the title comes back chooses nothing.
+        courseKeyLatch = Platform().IsKeyDown(Key::Left) || Platform().IsKeyDown(Key::Right);
     } else {
         if (!titleBgmStarted) {
             titleInst->Play(true, true);
