@@ -1,28 +1,28 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets (the fuzz preset: clang, ASan, UBSan) and runs
+# Builds the libFuzzer targets (in the asan preset's build: clang, ASan, UBSan) and runs
 # each one for a fixed time on its seeds, the kept regression inputs and the
 # game's generated content when a build has made it. Fails on any crash,
 # sanitizer report, leak, hang or out-of-memory.
 #   scripts/fuzz.sh [SECONDS_PER_TARGET]   (default 30)
-# Crashing inputs are kept in build-fuzz/fuzz-work/crashes/<target>/; run one
-# again with build-fuzz/fuzz/fuzz_<target> FILE. Once the loader is fixed, the
+# Crashing inputs are kept in build-asan/fuzz-work/crashes/<target>/; run one
+# again with build-asan/fuzz/fuzz_<target> FILE. Once the loader is fixed, the
 # input belongs in fuzz/regressions/<target>/, where the framework tests run it too.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 SECS="${1:-30}"
 cd "$ROOT"
 
-nice -n 10 cmake --preset fuzz >/dev/null
+nice -n 10 cmake --preset asan >/dev/null
 nice -n 10 cmake --build --preset fuzz
 
-BIN="$ROOT/build-fuzz/fuzz"
-WORK="$ROOT/build-fuzz/fuzz-work"
+BIN="$ROOT/build-asan/fuzz"
+WORK="$ROOT/build-asan/fuzz-work"
 mkdir -p "$WORK"
 
 # VORLAN_FUZZ_DATA names another generated Data folder to seed from.
 DATA="${VORLAN_FUZZ_DATA:-}"
 if [ -z "$DATA" ]; then
-  for d in build/Data build-asan/Data build-debug/Data; do
+  for d in build-asan/Data build/Data build-debug/Data; do
     if [ -f "$d/.stamp" ]; then DATA="$ROOT/$d"; break; fi
   done
 fi
@@ -48,25 +48,50 @@ data_seeds() {
     image) find "$DATA" -iname '*.png' -exec cp -t "$out" {} + ;;
     wav) find "$DATA" -iname '*.wav' -exec cp -t "$out" {} + ;;
     pointfile) find "$DATA" -name '*.txt' -exec cp -t "$out" {} + ;;
+    course) find "$DATA" -name 'course.json' -exec cp --backup=numbered -t "$out" {} + ;;
   esac
   find "$out" -type f -size +"${MAXLEN[$target]}"c -delete
 }
 
-failed=()
-for target in gltf image wav pointfile records ghost course; do
-  data_seeds "$target"
-  corpus="$WORK/corpus/$target"
-  crashes="$WORK/crashes/$target"
+TARGETS=(gltf image wav pointfile records ghost course)
+
+# One target's run; its result is left in $WORK/<target>.status.
+fuzz_one() {
+  local target="$1"
+  local corpus="$WORK/corpus/$target" crashes="$WORK/crashes/$target" log="$WORK/$target.log"
   mkdir -p "$corpus" "$crashes"
-  dirs=("$corpus" "$ROOT/fuzz/seeds/$target" "$WORK/data-seeds/$target")
+  local dirs=("$corpus" "$ROOT/fuzz/seeds/$target" "$WORK/data-seeds/$target")
   if [ -d "$ROOT/fuzz/regressions/$target" ]; then dirs+=("$ROOT/fuzz/regressions/$target"); fi
-  dict=()
+  local dict=()
   if [ -f "$ROOT/fuzz/dict/$target.dict" ]; then dict=(-dict="$ROOT/fuzz/dict/$target.dict"); fi
-  log="$WORK/$target.log"
-  echo "fuzz: $target for ${SECS}s"
   if nice -n 10 "$BIN/fuzz_$target" -max_total_time="$SECS" -timeout=30 -rss_limit_mb=2048 \
        -max_len="${MAXLEN[$target]}" -print_final_stats=1 -artifact_prefix="$crashes/" \
        "${dict[@]}" "${dirs[@]}" >"$log" 2>&1; then
+    echo ok >"$WORK/$target.status"
+  else
+    echo failed >"$WORK/$target.status"
+  fi
+}
+
+# Seeds first (they use one helper program), then the targets two at a time:
+# each fuzzer runs on one core.
+for target in "${TARGETS[@]}"; do data_seeds "$target"; done
+JOBS="${VORLAN_FUZZ_JOBS:-$(nproc)}"
+running=0
+for target in "${TARGETS[@]}"; do
+  echo "fuzz: $target for ${SECS}s"
+  rm -f "$WORK/$target.status"
+  fuzz_one "$target" &
+  running=$((running + 1))
+  if [ "$running" -ge "$JOBS" ]; then wait -n || true; running=$((running - 1)); fi
+done
+wait
+
+failed=()
+for target in "${TARGETS[@]}"; do
+  log="$WORK/$target.log"
+  crashes="$WORK/crashes/$target"
+  if [ "$(cat "$WORK/$target.status" 2>/dev/null)" = ok ]; then
     grep -E '^stat::number_of_executed_units|^Done|INITED' "$log" | sed "s/^/fuzz: $target: /" || true
   else
     echo "fuzz: $target FAILED; the end of $log:"

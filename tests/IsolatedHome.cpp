@@ -1,6 +1,8 @@
 // Every test program, and every game it starts, keeps its player files (and
-// its runtime folder) in a fresh folder of its own: nothing a test does reaches the real home, and no
+// its runtime and temporary folders) in a fresh folder of its own: nothing a test does reaches the real home, and no
 // test sees what another left behind.
+
+#include "Sanitizers.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +12,7 @@
 #include <string>
 #include <system_error>
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(VORLAN_ASAN)
 #include <sanitizer/lsan_interface.h>
 #endif
 
@@ -32,6 +34,11 @@ struct IsolatedHome {
         const std::filesystem::path runtime = root / "runtime";
         if (mkdir(runtime.c_str(), 0700) != 0) std::abort();
         setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        // Temporary files too: two test programs (or two checkouts tested at
+        // once) never write into each other's fixed-name work folders.
+        const std::filesystem::path temp = root / "tmp";
+        if (mkdir(temp.c_str(), 0700) != 0) std::abort();
+        setenv("TMPDIR", temp.c_str(), 1);
     }
     ~IsolatedHome() {
         std::error_code error;
@@ -41,7 +48,7 @@ struct IsolatedHome {
 };
 const IsolatedHome isolatedHome;
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(VORLAN_ASAN)
 // Leaks are looked for when the tests are done, not at exit: by then the GL
 // driver has begun tearing down its threads and thread-local blocks, and the
 // leak checker has been seen to crash reading them.

@@ -8,20 +8,15 @@ namespace {
 // the game: 16384 on a side (the usual GL limit) and 16M pixels (64 MiB as
 // RGBA8, 256 MiB as float).
 constexpr int kMaxSide = 16384;
-#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
-// Fuzz builds: the same checks with a smaller limit, so that each input
-// decodes quickly and the fuzzer tries far more of them.
-constexpr size_t kMaxPixels = 1024u * 1024u;
-#else
-constexpr size_t kMaxPixels = 16384u * 1024u;
-#endif
+constexpr size_t kMaxPixelsDefault = 16384u * 1024u;
+size_t g_maxPixels = kMaxPixelsDefault;
 // The decoder also sizes buffers from counts inside the data (a PNG chunk's
 // length, for one) before it knows the data is there. No buffer of an image
 // within the limits needs more than 16 bytes a pixel (float RGBA) and a little
 // slack (row filter bytes), so a larger request is refused and the decoder reports running out of memory.
-constexpr size_t kMaxAllocation = kMaxPixels * 17;
-void* CappedMalloc(size_t size) { return size <= kMaxAllocation ? std::malloc(size) : nullptr; }
-void* CappedRealloc(void* p, size_t size) { return size <= kMaxAllocation ? std::realloc(p, size) : nullptr; }
+size_t MaxAllocation() { return g_maxPixels * 17; }
+void* CappedMalloc(size_t size) { return size <= MaxAllocation() ? std::malloc(size) : nullptr; }
+void* CappedRealloc(void* p, size_t size) { return size <= MaxAllocation() ? std::realloc(p, size) : nullptr; }
 }  // namespace
 
 #define STBI_MALLOC(size) CappedMalloc(size)
@@ -55,7 +50,7 @@ bool SizeClaimTooLarge(FILE* file) {
     int w = 0, h = 0, channels = 0;
     // A header the quick look cannot read is left to the decoder, which checks it again.
     if (!stbi_info_from_file(file, &w, &h, &channels)) return false;
-    return w > kMaxSide || h > kMaxSide || static_cast<size_t>(w) * static_cast<size_t>(h) > kMaxPixels;
+    return w > kMaxSide || h > kMaxSide || static_cast<size_t>(w) * static_cast<size_t>(h) > g_maxPixels;
 }
 
 // The packaged PNG decoder copies an empty first IDAT chunk into a buffer it
@@ -80,6 +75,8 @@ bool PngStartsWithEmptyIdat(FILE* file) {
     return empty;
 }
 }  // namespace
+
+void AxSetImageDecodeMaxPixels(size_t pixels) { g_maxPixels = pixels ? pixels : kMaxPixelsDefault; }
 
 bool AxDecodeImageFile(const std::string& path, AxDecodedImage& out) {
     out = AxDecodedImage{};

@@ -2,6 +2,7 @@
 // Image file decoding, kept behind one function so the decoder's symbols stay
 // private to the framework (the glTF library ships its own copy).
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,3 +15,7 @@ struct AxDecodedImage {
 };
 
 bool AxDecodeImageFile(const std::string& path, AxDecodedImage& out);
+
+// Fuzzing lowers the largest image accepted (the same checks, far fewer bytes
+// to clear per input, so many more inputs a second); 0 restores the game's limit.
+void AxSetImageDecodeMaxPixels(size_t pixels);

@@ -13,8 +13,6 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#define STB_IMAGE_STATIC
-#define STB_IMAGE_IMPLEMENTATION
 #include <stb_image.h>
 
 #include <cmath>

@@ -1,10 +1,9 @@
 // Runs the real game executable headless, as the outside checks do.
 
+#include "JsonLines.h"
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#define STB_IMAGE_STATIC
-#define STB_IMAGE_IMPLEMENTATION
 #include <stb_image.h>
 
 #include <sys/wait.h>
@@ -38,13 +37,7 @@ Result RunGame(const std::string& arguments, const std::string& environment = ""
     return result;
 }
 
-std::vector<nlohmann::json> ReadTrace(const fs::path& path) {
-    std::vector<nlohmann::json> lines;
-    std::ifstream file(path);
-    std::string line;
-    while (std::getline(file, line)) lines.push_back(nlohmann::json::parse(line));
-    return lines;
-}
+std::vector<nlohmann::json> ReadTrace(const fs::path& path) { return ReadJsonLines(path); }
 
 class RunTest : public ::testing::Test {
 protected:

@@ -2,6 +2,9 @@
 // the autopilot holding the bars: title, countdown, three laps, the result
 // screen, Enter, the fade and the reloaded title. The trace tells the story.
 
+#include "JsonLines.h"
+#include "AutopilotRace.h"
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -29,13 +32,7 @@ int RunGame(const std::string& arguments) {
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
 
-std::vector<json> ReadTrace(const fs::path& path) {
-    std::vector<json> lines;
-    std::ifstream file(path);
-    std::string line;
-    while (std::getline(file, line)) lines.push_back(json::parse(line));
-    return lines;
-}
+std::vector<json> ReadTrace(const fs::path& path) { return ReadJsonLines(path); }
 
 std::string ReadFile(const fs::path& path) {
     std::ifstream file(path, std::ios::binary);
@@ -96,35 +93,32 @@ protected:
         dir = fs::temp_directory_path() / ("vorlan-end-to-end-" + std::to_string(getpid()));
         fs::remove_all(dir);
         fs::create_directories(dir);
-        // The first run finds the frame the player finishes; the second
-        // presses Enter on the result screen a second later.
         std::ofstream(dir / "start.txt") << "5 5 Enter\n";
-        const std::string common = "--headless --no-render --fixed-clock --uncapped --autopilot --seed 7 ";
-        ASSERT_EQ(RunGame(common + "--frames 9000 --input " + (dir / "start.txt").string() + " --trace " +
-                      (dir / "first.jsonl").string()),
-                  0);
-        for (const json& frame : ReadTrace(dir / "first.jsonl"))
+        // The first run finds the frame the player finishes; the second
+        // presses Enter on the result screen a second later. Both start from
+        // no kept player files, so the two traces agree up to the second Enter.
+        const SharedRunResult first = AutopilotRace();
+        ASSERT_EQ(first.status, 0);
+        firstTrace = first.dir / "race.jsonl";
+        for (const json& frame : ReadTrace(firstTrace))
             if (frame["bikes"].is_array() && frame["bikes"][0]["lap"] >= 4) {
                 finish = frame["frame"].get<int>();
                 break;
             }
         ASSERT_GT(finish, 0) << "the player never finished";
-        std::ofstream(dir / "keys.txt") << "5 5 Enter\n" << finish + 60 << " " << finish + 61 << " Enter\n";
-        // From no kept player files, like the first run, so the two traces
-        // agree up to the second Enter.
-        const char* home = std::getenv("XDG_DATA_HOME");
-        const std::string keptHome = home ? home : "";
-        setenv("XDG_DATA_HOME", (dir / "race-data").c_str(), 1);
-        const int raceStatus = RunGame(common + "--frames " + std::to_string(finish + 200) + " --input " + (dir / "keys.txt").string() +
-                      " --trace " + (dir / "race.jsonl").string() + " --audio-out " + (dir / "race.wav").string());
-        if (home) setenv("XDG_DATA_HOME", keptHome.c_str(), 1);
-        else unsetenv("XDG_DATA_HOME");
-        ASSERT_EQ(raceStatus, 0);
-        trace = ReadTrace(dir / "race.jsonl");
+        const std::string keys = "5 5 Enter\n" + std::to_string(finish + 60) + " " + std::to_string(finish + 61) + " Enter\n";
+        const SharedRunResult race =
+            SharedRun("end-to-end-race", {{"keys.txt", keys}},
+                      "--headless --no-render --fixed-clock --uncapped --autopilot --seed 7 --frames " +
+                          std::to_string(finish + 200) +
+                          " --input {dir}/keys.txt --trace {dir}/race.jsonl --audio-out {dir}/race.wav");
+        ASSERT_EQ(race.status, 0);
+        raceDir = race.dir;
+        trace = ReadTrace(race.dir / "race.jsonl");
     }
     static void TearDownTestSuite() { fs::remove_all(dir); }
 
-    static inline fs::path dir;
+    static inline fs::path dir, firstTrace, raceDir;
     static inline int finish = 0;
     static inline std::vector<json> trace;
 };
@@ -208,7 +202,7 @@ TEST_F(EndToEnd, SameSeedKeysAndClockGiveTheSameTrace) {
     EXPECT_EQ(a, ReadFile(dir / "b.jsonl"));
     EXPECT_EQ(a, ReadFile(dir / "c.jsonl"));
     // The whole race, too, from the same kept records as the first run: none.
-    const std::string firstRace = ReadFile(dir / "first.jsonl");
+    const std::string firstRace = ReadFile(firstTrace);
     setenv("XDG_DATA_HOME", (dir / "fresh-data").c_str(), 1);
     ASSERT_EQ(RunGame("--headless --no-render --fixed-clock --uncapped --autopilot --seed 7 --frames 9000 --input " +
                   (dir / "start.txt").string() + " --trace " + (dir / "again.jsonl").string()),
@@ -220,7 +214,7 @@ TEST_F(EndToEnd, SameSeedKeysAndClockGiveTheSameTrace) {
 // frame, in step with the trace.
 TEST_F(EndToEnd, TheRaceIsHeardWithoutClippingAndItsSoundChangesNoTrace) {
     Pcm mix;
-    ASSERT_TRUE(ReadPcm(dir / "race.wav", mix));
+    ASSERT_TRUE(ReadPcm(raceDir / "race.wav", mix));
     ASSERT_EQ(mix.rate, 48000);
     ASSERT_EQ(mix.channels, 2);
     constexpr size_t kPerFrame = 768;
@@ -291,7 +285,7 @@ TEST_F(EndToEnd, TheRaceIsHeardWithoutClippingAndItsSoundChangesNoTrace) {
 
     // Writing the sound changes no trace field: the first run wrote none, and
     // up to the Enter on the result screen the two runs' keys agree.
-    std::ifstream first(dir / "first.jsonl"), race(dir / "race.jsonl");
+    std::ifstream first(firstTrace), race(raceDir / "race.jsonl");
     std::string a, b;
     for (int f = 0; f < finish + 60; ++f) {
         ASSERT_TRUE(std::getline(first, a) && std::getline(race, b)) << f;

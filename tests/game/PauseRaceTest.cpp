@@ -3,6 +3,7 @@
 // the pause had never happened. Two runs of the real game binary, one with
 // the pause and one without, told apart only by the paused frames.
 
+#include "JsonLines.h"
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -26,13 +27,7 @@ int RunGame(const std::string& arguments) {
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
 
-std::vector<json> ReadTrace(const fs::path& path) {
-    std::vector<json> lines;
-    std::ifstream file(path);
-    std::string line;
-    while (std::getline(file, line)) lines.push_back(json::parse(line));
-    return lines;
-}
+std::vector<json> ReadTrace(const fs::path& path) { return ReadJsonLines(path); }
 
 // The game's state in a frame: everything but the frame number and the clock.
 json GameFields(json frame) {

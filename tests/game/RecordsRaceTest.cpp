@@ -3,6 +3,7 @@
 // line and changes nothing else; a race left with Escape saves nothing; and
 // damaged records or ghost files are set aside with one line each.
 
+#include "JsonLines.h"
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -45,12 +46,7 @@ GameRun RunGame(const fs::path& dataHome, const std::string& arguments) {
     return run;
 }
 
-std::vector<json> ReadTrace(const fs::path& path) {
-    std::vector<json> lines;
-    std::ifstream file(path);
-    for (std::string line; std::getline(file, line);) lines.push_back(json::parse(line));
-    return lines;
-}
+std::vector<json> ReadTrace(const fs::path& path) { return ReadJsonLines(path); }
 
 std::string Slurp(const fs::path& path) {
     std::ifstream file(path, std::ios::binary);

@@ -11,8 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#define STB_IMAGE_STATIC
-#define STB_IMAGE_IMPLEMENTATION
 #include <stb_image.h>
 
 #include <sys/wait.h>

@@ -2,6 +2,7 @@
 // each stage is released and loaded again, and the heap does not grow from
 // race to race (leaks themselves are LeakSanitizer's, at exit).
 
+#include "Sanitizers.h"
 #include "scene/GameFixture.h"
 
 #include "CourseCopy.h"
@@ -18,16 +19,14 @@
 
 namespace fs = std::filesystem;
 
-
-
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(VORLAN_ASAN)
 // From the sanitizer runtime (GCC ships no header for it).
 extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 namespace {
 size_t HeapInUse() {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(VORLAN_ASAN)
     return __sanitizer_get_current_allocated_bytes();
 #else
     return mallinfo2().uordblks;

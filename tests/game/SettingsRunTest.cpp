@@ -2,6 +2,7 @@
 // writes, the next run starts with; a bad or unwritable file never stops the
 // game. Every run has its own XDG_CONFIG_HOME.
 
+#include "JsonLines.h"
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -40,9 +41,7 @@ protected:
                                     " --trace " + (dir / "trace.jsonl").string() + " " + extra + " >/dev/null 2>" +
                                     (dir / "stderr.txt").string();
         const int raw = std::system(command.c_str());
-        trace.clear();
-        std::ifstream in(dir / "trace.jsonl");
-        for (std::string line; std::getline(in, line);) trace.push_back(json::parse(line));
+        trace = ReadJsonLines(dir / "trace.jsonl");
         return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     }
     std::string Said() const { return Slurp(dir / "stderr.txt"); }

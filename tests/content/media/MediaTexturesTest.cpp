@@ -11,8 +11,6 @@
 #include <string>
 #include <vector>
 
-#define STB_IMAGE_STATIC
-#define STB_IMAGE_IMPLEMENTATION
 #include <stb_image.h>
 
 namespace {
