@@ -12,8 +12,9 @@
 
 class CourseCatalog {
 public:
-    // Further checks a course must pass (its models load and the places sit
-    // on it): empty when it passes, else "FIELD: why".
+    // Further checks a player's course must pass (its models load and the
+    // places sit on it): empty when it passes, else "FIELD: why". Built-in
+    // courses are not put through it.
     using Check = std::function<std::string(const CourseData&)>;
 
     // builtInRoot holds the game's courses (Data/Courses), userRoot the

@@ -36,12 +36,15 @@ bool LineCrossesItself(const std::vector<CoursePoint>& points);
 
 // The folder's course file read and parsed, then every file it names checked
 // (there, a regular file, inside the folder even through links, not too
-// big), the point files read and checked, and the gameplay hash made.
+// big), the point files read and checked, and the gameplay hash made. A
+// built-in course is refused only for its course file: a missing or damaged
+// file of the game's own leaves its object out, as the stage loaders do.
 bool Load(const std::string& folder, bool builtIn, CourseData& out, std::string& error);
 
 // The gameplay hash: the laps, the gameplay fields and the bytes of every
 // file the gameplay names (with the buffers its models use). Empty with why
-// when a file cannot be read.
+// when a file cannot be read, except for a built-in course, where an
+// unreadable file is hashed as missing.
 std::string GameplayHash(const CourseData& course, std::string& why);
 
 }  // namespace CourseReader
