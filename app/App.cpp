@@ -20,6 +20,7 @@
 #include "framework/platform/Platform.h"
 #include "profile/PlayerRecords.h"
 #include "profile/UserFiles.h"
+#include "scene/CourseChoice.h"
 #include "scene/Game.h"
 #include "scene/ReferenceScene.h"
 #include "scene/TraceWriter.h"
@@ -33,7 +34,7 @@ namespace {
 constexpr int kWindowWidth = 1280;
 constexpr int kWindowHeight = 720;
 
-void PrintStats(double loadMs, long long updates, int fps, long long drawn) {
+void PrintStats(const std::string& course, double loadMs, long long updates, int fps, long long drawn) {
     const FrameStats& stats = FrameStats::Get();
     auto summary = [&](FrameStats::Kind kind) {
         const FrameStats::Summary s = stats.Summarise(kind);
@@ -42,10 +43,11 @@ void PrintStats(double loadMs, long long updates, int fps, long long drawn) {
         return std::string(text);
     };
     std::printf("{\"frames\":%zu,\"loadMs\":%.3f,\"frameMs\":%s,\"updateMs\":%s,\"drawMs\":%s,\"presentMs\":%s,"
-                "\"fps\":%d,\"drawn\":%lld,\"peakRssMiB\":%.1f,\"programsBuiltInRace\":%d}\n",
+                "\"fps\":%d,\"drawn\":%lld,\"peakRssMiB\":%.1f,\"programsBuiltInRace\":%d,\"course\":\"%s\"}\n",
                 static_cast<size_t>(updates), loadMs, summary(FrameStats::kFrame).c_str(),
                 summary(FrameStats::kUpdate).c_str(), summary(FrameStats::kDraw).c_str(),
-                summary(FrameStats::kPresent).c_str(), fps, drawn, PeakRssMiB(), stats.programsBuiltInRace);
+                summary(FrameStats::kPresent).c_str(), fps, drawn, PeakRssMiB(), stats.programsBuiltInRace,
+                course.c_str());
     std::fflush(stdout);
 }
 
@@ -159,6 +161,47 @@ bool App::OpenAudioOut(AudioCapture& capture) {
     return true;
 }
 
+// The course to start on: a replay's own, --course, or the settings' choice.
+bool App::StartCourse(const ReplayHeader* recorded, const CourseData*& course) const {
+    const CourseCatalog& catalog = Courses().catalog;
+    if (recorded) {
+        // Recordings from before courses were files all raced the desert.
+        const std::string id = recorded->course.empty() ? "desert" : recorded->course;
+        course = catalog.Find(id);
+        if (!course) {
+            std::fprintf(stderr, "vorlan: %s: recorded on the course '%s', which is not here (playable: %s)\n",
+                         options.replayFile.c_str(), id.c_str(), catalog.Ids().c_str());
+            return false;
+        }
+        if (!recorded->courseHash.empty() && recorded->courseHash != course->gameplayHash) {
+            std::fprintf(stderr, "vorlan: %s: the course '%s' has changed since the recording (gameplay hash %s, recorded %s)\n",
+                         options.replayFile.c_str(), id.c_str(), course->gameplayHash.c_str(),
+                         recorded->courseHash.c_str());
+            return false;
+        }
+        return true;
+    }
+    if (!options.course.empty()) {
+        course = catalog.Find(options.course);
+        if (!course) {
+            std::fprintf(stderr, "vorlan: --course %s: no playable course of that id; playable: %s\n",
+                         options.course.c_str(), catalog.Ids().c_str());
+            return false;
+        }
+        return true;
+    }
+    Settings chosen;
+    chosen.Load(Settings::DefaultPath());
+    if (!chosen.course.empty()) {
+        course = catalog.Find(chosen.course);
+        if (!course && Courses().FirstPlayable())
+            std::fprintf(stderr, "vorlan: settings.ini: course '%s' is not a playable course; racing %s\n",
+                         chosen.course.c_str(), Courses().FirstPlayable()->id.c_str());
+    }
+    if (!course) course = Courses().FirstPlayable();
+    return true;
+}
+
 // Only a capped run on the real clock follows the clock's timeline with
 // pictures at the display's pace; the virtual clock and an uncapped run give
 // every update its own picture.
@@ -213,6 +256,13 @@ bool App::AutoScaleInForce(const Game* game) const {
     return game ? game->RenderScaleAutoInForce() : options.renderScaleAuto && !options.renderScale;
 }
 
+int App::ListCourses() {
+    if (!PrepareProfile()) return 2;
+    for (const CourseData& course : Courses().catalog.courses)
+        std::printf("%s\t%s\t%d\n", course.id.c_str(), course.name.c_str(), course.laps);
+    return 0;
+}
+
 int App::Run() {
     SetHeadless(options.headless);
     AudioCapture audioOut;
@@ -224,6 +274,9 @@ int App::Run() {
     if (!PrepareInputs(script, replay, recorder)) return 2;
     const bool replaying = !options.replayFile.empty();
     if (!PrepareProfile()) return 2;
+    const CourseData* startCourse = nullptr;
+    if (!makeScene && options.reference.empty() && !StartCourse(replaying ? &replay.header : nullptr, startCourse))
+        return 2;
     TraceWriter trace;
     if (!options.traceFile.empty() && !trace.Open(options.traceFile)) {
         std::fprintf(stderr, "vorlan: cannot write trace %s\n", options.traceFile.c_str());
@@ -252,7 +305,7 @@ int App::Run() {
     if (!scene && !options.reference.empty()) scene = new ReferenceScene(options.reference);
     Game* game = nullptr;
     if (!scene) {
-        game = new Game;
+        game = startCourse ? new Game(*startCourse) : new Game;
         game->autopilot = options.autopilot;
         // Scripted keys stand for keyboard keys; a replay reads the keyboard
         // presses its recording kept, when it was made from the keyboard.
@@ -271,6 +324,9 @@ int App::Run() {
         game->isFullscreen = [this] { return window.IsFullscreen(); };
         game->LoadSettings(Settings::DefaultPath());
         recorder.header.difficulty = Settings::DifficultyName(game->DifficultyInForce());
+        recorder.header.course = game->courseData.id;
+        recorder.header.courseHash = game->courseData.gameplayHash;
+        courseId = game->courseData.id;
         scene = game;
     }
     SceneManager::GetInstance().SetScene(scene);
@@ -362,6 +418,9 @@ int App::Run() {
         fps = pacer.fps;
     }
 
+    // The course the run ended on: the title may have changed it.
+    if (const Game* game = dynamic_cast<const Game*>(SceneManager::GetInstance().currentScene))
+        courseId = game->courseData.id;
     pauseOverlay.Release();
     AxShaderManager::GetInstance().Release();
     AxDirect3D::GetInstance().Release();
@@ -377,7 +436,7 @@ int App::Run() {
         std::fprintf(stderr, "vorlan: --audio-out: cannot write %s\n", options.audioOutFile.c_str());
         return 2;
     }
-    if (options.stats) PrintStats(loadMs, updates, fps, drawn);
+    if (options.stats) PrintStats(courseId, loadMs, updates, fps, drawn);
     if (replay.OutOfStep()) {
         std::fprintf(stderr, "vorlan: %s: replay out of step %s\n", options.replayFile.c_str(),
                      replay.Problem().c_str());

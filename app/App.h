@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 class AudioCapture;
 class Game;
@@ -16,6 +17,8 @@ class IPlatform;
 class InputScript;
 class Replay;
 class ReplayRecorder;
+struct ReplayHeader;
+struct CourseData;
 class Scene_base;
 
 // Brings the services up in order, runs the frame loop, takes them down.
@@ -27,6 +30,8 @@ public:
     // The process's exit status: 0 after a normal end, 1 when start-up failed,
     // 2 when the run's inputs were unusable (a replay that went out of step too).
     int Run();
+    // --list-courses: the playable courses, the player's own from their profile.
+    int ListCourses();
 
     AxWindow window;
     int fps = 0;
@@ -53,5 +58,10 @@ private:
     };
     PictureSetup SetUpPictures(IPlatform& platform, const Game* game);
     bool AutoScaleInForce(const Game* game) const;
+    // The course to start on: a replay's own (false, with one line, when it
+    // is missing or has changed), --course (false when unknown), or the
+    // settings' choice with a fallback to the first playable course.
+    bool StartCourse(const ReplayHeader* recorded, const CourseData*& course) const;
+    std::string courseId;  // for --stats
     PauseOverlay pauseOverlay;
 };

@@ -53,6 +53,8 @@ const char* UsageText() {
            "  --profile DIR       read and write settings.ini, the records and the ghosts in DIR\n"
            "                      (made if missing) instead of the XDG folders; without it\n"
            "                      --autopilot, --input and --replay runs write no player files\n"
+           "  --course ID         race the course ID this run (see --list-courses)\n"
+           "  --list-courses      print the playable courses, ID<TAB>NAME<TAB>LAPS, one a line\n"
            "  --help              show this text\n";
 }
 
@@ -84,6 +86,10 @@ bool ParseCommandLine(int argc, char** argv, RunOptions& options, std::string& e
             options.fullscreen = true;
         } else if (arg == "--no-ghost") {
             options.noGhost = true;
+        } else if (arg == "--course") {
+            if (!value(options.course)) return false;
+        } else if (arg == "--list-courses") {
+            options.listCourses = true;
         } else if (arg == "--record") {
             if (!value(options.recordFile)) return false;
         } else if (arg == "--replay") {

@@ -26,6 +26,8 @@ struct RunOptions {
     std::string reference;   // "empty" or "floor": a measuring scene instead of the game
     bool fullscreen = false;   // start in borderless fullscreen
     bool noGhost = false;      // start with the ghost of the best race hidden
+    std::string course;        // race this course (by id) this run
+    bool listCourses = false;  // print the playable courses and stop
     std::string recordFile;  // write what the run depends on, for --replay
     std::string replayFile;  // play a recorded run back
     std::string audioOutFile;  // headless only: the run's mixed sound as a WAV file

@@ -1,5 +1,6 @@
 #include "app/Replay.h"
 
+#include <algorithm>
 #include <SDL2/SDL_scancode.h>
 
 #include <charconv>
@@ -53,6 +54,7 @@ void ReplayRecorder::WriteStep() {
                      kMagic, ReplayHeader::kVersion, header.seed, header.seedGiven ? "given" : "clock",
                      header.fixedClock ? 1 : 0, header.autopilot ? 1 : 0, header.frames,
                      header.difficulty.c_str(), header.rawKeys ? 1 : 0);
+        if (!header.course.empty()) std::fprintf(file, "course %s %s\n", header.course.c_str(), header.courseHash.c_str());
         headerWritten = true;
     }
     std::fprintf(file, "s %u %u %zu", current.keys, current.flags, current.readings.size());
@@ -133,7 +135,7 @@ bool Replay::Parse(const std::string& text, std::string& error) {
         (words >> rest))
         return fail("expected 'frames N'");
 
-    bool sawDifficulty = false, sawRawKeys = false;
+    bool sawDifficulty = false, sawRawKeys = false, sawCourse = false;
     while (std::getline(lines, line)) {
         ++lineNumber;
         words = std::istringstream(line);
@@ -163,6 +165,17 @@ bool Replay::Parse(const std::string& text, std::string& error) {
         if (keyword == "raw-keys" && steps.empty() && !sawRawKeys) {
             if (!(words >> a) || !ParseFlag(a, header.rawKeys) || (words >> rest)) return fail("expected 'raw-keys 0|1'");
             sawRawKeys = true;
+            continue;
+        }
+        if (keyword == "course" && steps.empty() && !sawCourse) {
+            const auto idChar = [](char ch) { return (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9') || ch == '-' || ch == '_'; };
+            const auto hexChar = [](char ch) { return (ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'f'); };
+            if (!(words >> a >> b) || a.empty() || a.size() > 32 || !std::all_of(a.begin(), a.end(), idChar) ||
+                b.size() != 16 || !std::all_of(b.begin(), b.end(), hexChar) || (words >> rest))
+                return fail("expected 'course ID HASH'");
+            header.course = a;
+            header.courseHash = b;
+            sawCourse = true;
             continue;
         }
         if (keyword != "s") return fail("expected a step 's KEYS FLAGS COUNT MS...' or 'end STEPS'");

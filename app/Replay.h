@@ -17,6 +17,8 @@
 //   raw-keys 0|1               screens waiting for any key read the keyboard
 //                              itself (1) or the keys above as their default
 //                              keyboard keys (0, and when absent: older files)
+//   course ID HASH             the course raced and its gameplay hash; absent
+//                              in older recordings, which raced the desert
 //   s KEYS FLAGS COUNT MS... [key CODE] [menu KEYS] [date YYYY-MM-DD]
 //                              one line per step: first the start-up, then
 //                              one per frame, in order
@@ -48,6 +50,8 @@ struct ReplayHeader {
     long long frames = -1;
     std::string difficulty = "normal";
     bool rawKeys = false;
+    std::string course;      // empty: an older recording, on the desert
+    std::string courseHash;  // the course's gameplay hash when recorded
 };
 
 struct ReplayStep {

@@ -18,5 +18,6 @@ int main(int argc, char** argv) {
         std::fputs(UsageText(), stdout);
         return 0;
     }
+    if (app.options.listCourses) return app.ListCourses();
     return app.Run();
 }

@@ -16,13 +16,14 @@
 #                 smallest), and how evenly the game time shown advances: the
 #                 share of pictures whose shown time moved on by the time between
 #                 their presents within 1 ms, and the worst difference
-# Prints one JSON line {"race":STATS,"raceNoRender":STATS,"empty":STATS,"floor":STATS,
+# Prints one JSON line {"course":ID,"race":STATS,"raceNoRender":STATS,"empty":STATS,"floor":STATS,
 # "raceHalf":STATS,"capped":{...},"paced60":{...},"paced144":{...}}.
-#   bench/run.sh [BUILD_DIR] [RENDERED_FRAMES]
+#   bench/run.sh [BUILD_DIR] [RENDERED_FRAMES] [COURSE]   (COURSE: a built-in course id, desert by default)
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${1:-$ROOT/build}"
 FRAMES="${2:-600}"
+COURSE="${3:-desert}"
 WORK="$(mktemp -d)"
 trap 'rm -rf "$WORK"' EXIT
 cd "$BUILD"
@@ -31,7 +32,7 @@ printf '5 5 Enter\n' > "$WORK/start.txt"
 # folder): the same work on every machine, whatever render scale a player chose.
 profile=(--profile "$WORK/profile")
 stats() { "$@" --stats | tail -n 1; }
-common=(./vorlan --headless --uncapped --fixed-clock --autopilot --seed 1 --input "$WORK/start.txt" "${profile[@]}")
+common=(./vorlan --headless --uncapped --fixed-clock --autopilot --seed 1 --course "$COURSE" --input "$WORK/start.txt" "${profile[@]}")
 race=$(stats "${common[@]}" --frames "$FRAMES")
 noRender=$(stats "${common[@]}" --no-render --frames 6000)
 empty=$(stats ./vorlan --headless --uncapped --reference empty --frames 300 "${profile[@]}")
@@ -40,7 +41,7 @@ raceHalf=$(stats "${common[@]}" --frames "$FRAMES" --render-scale 0.5)
 
 # As a player runs it: real clock, capped. Wall time from the shell's clock.
 t0=$(date +%s%N)
-cappedStats=$(./vorlan --headless --render-scale auto --autopilot --seed 1 --input "$WORK/start.txt" --frames 900 --stats "${profile[@]}" \
+cappedStats=$(./vorlan --headless --render-scale auto --autopilot --seed 1 --course "$COURSE" --input "$WORK/start.txt" --frames 900 --stats "${profile[@]}" \
   --trace "$WORK/capped.jsonl" --frame-log "$WORK/capped.txt" | tail -n 1)
 cappedScale=$(awk '!/^#/ { s = $5 } END { print s + 0 }' "$WORK/capped.txt")
 t1=$(date +%s%N)
@@ -61,7 +62,7 @@ capped=$(awk -v stats="$cappedStats" -v wallNs="$((t1 - t0))" -v scale="$cappedS
 # Paced to a simulated display, the scale on auto: the frame log tells how
 # evenly the pictures show the game's time.
 paced() {
-  ./vorlan --headless --simulate-display "$1" --render-scale auto "${profile[@]}" --autopilot --seed 1 --input "$WORK/start.txt" \
+  ./vorlan --headless --simulate-display "$1" --render-scale auto "${profile[@]}" --autopilot --seed 1 --course "$COURSE" --input "$WORK/start.txt" \
     --frames 900 --frame-log "$WORK/paced$1.txt" > /dev/null
   awk '
     /^#/ { next }
@@ -84,5 +85,5 @@ paced() {
 }
 paced60=$(paced 60)
 paced144=$(paced 144)
-printf '{"race":%s,"raceNoRender":%s,"empty":%s,"floor":%s,"raceHalf":%s,"capped":%s,"paced60":%s,"paced144":%s}\n' \
-  "$race" "$noRender" "$empty" "$floor" "$raceHalf" "$capped" "$paced60" "$paced144"
+printf '{"course":"%s","race":%s,"raceNoRender":%s,"empty":%s,"floor":%s,"raceHalf":%s,"capped":%s,"paced60":%s,"paced144":%s}\n' \
+  "$COURSE" "$race" "$noRender" "$empty" "$floor" "$raceHalf" "$capped" "$paced60" "$paced144"

@@ -9,18 +9,19 @@ namespace {
 constexpr int kThrottleCountdown = 2;
 }  // namespace
 
-Enemy::Enemy(Game& game, AxModelCache& modelCache) : Bike_base(game) {
-    model = modelCache.GetModel("Data/Bike/bike002.gltf");
-    position = Vector3(2.0f, 0.2f, -2.0f);
-    wheels = new BikeWheels(game, modelCache, world);
-    wallHitInstance = wallHitSound->CreateInstance(true);
-    wallHitInstance->SetCurveDistanceScaler(10.0f);
-    wallHitInstance->SetVolume(wallHitVolume);
-}
-
-Enemy::Enemy(Game& game, AxModelCache& modelCache, const Vector3& startPosition) : Bike_base(game) {
+Enemy::Enemy(Game& game, AxModelCache& modelCache, int slot, const Vector3& start, float heading) : Bike_base(game) {
+    position = start;
+    yaw = heading;
+    if (slot == 1) {
+        // The first bike's wheels start from the untransformed world; its first move places them.
+        model = modelCache.GetModel("Data/Bike/bike002.gltf");
+        wheels = new BikeWheels(game, modelCache, world);
+        wallHitInstance = wallHitSound->CreateInstance(true);
+        wallHitInstance->SetCurveDistanceScaler(10.0f);
+        wallHitInstance->SetVolume(wallHitVolume);
+        return;
+    }
     model = modelCache.GetModel("Data/Bike/bike003.gltf");
-    position = startPosition;
     world = Matrix::CreateTranslation(position);
     wheels = new BikeWheels(game, modelCache, world);
     wheels->SetOffsets(world, 0.68f, -0.63f);

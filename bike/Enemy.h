@@ -6,10 +6,8 @@
 
 class Enemy final : public Bike_base {
 public:
-    // The first computer bike, on the right of the grid.
-    Enemy(Game& game, AxModelCache& modelCache);
-    // The second computer bike, at the given start place.
-    Enemy(Game& game, AxModelCache& modelCache, const Vector3& startPosition);
+    // The first (slot 1) or second computer bike, on its start place facing heading (degrees).
+    Enemy(Game& game, AxModelCache& modelCache, int slot, const Vector3& start, float heading);
     ~Enemy();
     void Update() override;
 };

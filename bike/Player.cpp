@@ -27,10 +27,11 @@ void MakeSound(std::shared_ptr<AxSoundEffect>& sound, std::shared_ptr<AxSoundIns
 }
 }  // namespace
 
-Player::Player(Game& game, AxModelCache& modelCache) : Bike_base(game) {
+Player::Player(Game& game, AxModelCache& modelCache, const Vector3& start, float heading) : Bike_base(game) {
     model = modelCache.GetModel("Data/Bike/bike001.gltf");
     headingWorld = world;
-    position = Vector3(0.0f, 0.2f, -2.0f);
+    position = start;
+    yaw = heading;
     world = Matrix::CreateTranslation(position);
     wheels = new BikeWheels(game, modelCache, world);
     wallHitInstance = wallHitSound->CreateInstance(false);

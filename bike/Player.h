@@ -6,7 +6,8 @@
 
 class Player final : public Bike_base {
 public:
-    Player(Game& game, AxModelCache& modelCache);
+    // On its start place, facing heading (degrees).
+    Player(Game& game, AxModelCache& modelCache, const Vector3& start, float heading);
     ~Player();
     void Update() override;
     uint32_t GetRank();

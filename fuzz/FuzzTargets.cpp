@@ -7,6 +7,7 @@
 #include "framework/platform/WavDecoder.h"
 #include "profile/GhostTrack.h"
 #include "profile/Records.h"
+#include "stage/course/CourseReader.h"
 #include "scene/PointFile.h"
 
 #include <cmath>
@@ -126,3 +127,43 @@ bool FuzzGhostLoads(const uint8_t* data, size_t size) {
 
 void FuzzRecords(const uint8_t* data, size_t size) { FuzzRecordsLoads(data, size); }
 void FuzzGhost(const uint8_t* data, size_t size) { FuzzGhostLoads(data, size); }
+
+// A course file either reads whole, every number in its range and every path
+// inside the course's folder, or is refused with one line naming the file.
+// The same bytes as a point file read within their count or not at all.
+bool FuzzCourseLoads(const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    const std::string folder = "/fuzz-course";
+    std::vector<CoursePoint> points;
+    std::string why;
+    if (CourseReader::ParsePoints(text, CourseReader::kMaxCheckpoints, points, why)) {
+        FUZZ_CHECK(points.size() <= CourseReader::kMaxCheckpoints);
+        CourseReader::LineCrossesItself(points);
+    } else {
+        FUZZ_CHECK(!why.empty() && why.find('\n') == std::string::npos);
+    }
+    CourseData course;
+    std::string error;
+    if (!CourseReader::Parse(text, "course.json", folder, false, course, error)) {
+        FUZZ_CHECK(error.rfind("course.json: ", 0) == 0);
+        return false;
+    }
+    FUZZ_CHECK(course.laps >= 1 && course.laps <= CourseReader::kMaxLaps);
+    FUZZ_CHECK(!course.id.empty() && course.id.size() <= 32);
+    FUZZ_CHECK(course.gameplay.dashPanels.size() <= CourseReader::kMaxDashPanels);
+    const auto inside = [&](const std::string& path) {
+        return path.rfind(folder + "/", 0) == 0 && path.find("/../") == std::string::npos &&
+               path.find("/./") == std::string::npos && path.find("//") == std::string::npos;
+    };
+    const CourseGameplay& g = course.gameplay;
+    const CourseLook& l = course.look;
+    for (const std::string* path : {&g.checkpointFile, &g.roadModel, &g.groundModel, &g.wallModel, &g.dashModel,
+                                    &g.boxFile, &g.boxModel, &g.gateModel, &l.skyModel, &l.excavatorBody,
+                                    &l.excavatorArm, &l.excavatorCable, &l.music})
+        FUZZ_CHECK(inside(*path));
+    for (const CoursePlace& place : g.grid)
+        FUZZ_CHECK(std::abs(place.at.x) <= CourseReader::kMaxCoordinate && std::abs(place.angle) <= 360.0f);
+    return true;
+}
+
+void FuzzCourse(const uint8_t* data, size_t size) { FuzzCourseLoads(data, size); }

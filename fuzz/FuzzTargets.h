@@ -15,6 +15,9 @@ void FuzzRecords(const uint8_t* data, size_t size);
 void FuzzGhost(const uint8_t* data, size_t size);
 bool FuzzRecordsLoads(const uint8_t* data, size_t size);
 bool FuzzGhostLoads(const uint8_t* data, size_t size);
+// A course file (a player's: untrusted), and its point files.
+void FuzzCourse(const uint8_t* data, size_t size);
+bool FuzzCourseLoads(const uint8_t* data, size_t size);
 
 // What each entry point reports as accepted, for checking that seeds reach
 // past the loaders' first checks.

@@ -57,13 +57,13 @@ std::string PlayerRecords::GhostPath(Difficulty d) const {
     return folder + "/ghost-" + Settings::DifficultyName(d) + ".txt";
 }
 
-void PlayerRecords::Load(const std::string& where) {
+void PlayerRecords::Load(const std::string& where, bool readFiles) {
     folder = where.empty() ? UserFiles::DataDir() : where;
     book = RecordsBook();
     for (GhostTrack& line : best) line.Clear();
     recordsBlocked = false;
     for (bool& blocked : ghostBlocked) blocked = false;
-    if (!folder.empty()) {
+    if (!folder.empty() && readFiles) {
         recordsBlocked = !ReadOne(RecordsPath(), kMaxRecordsBytes, "records", book);
         for (Difficulty d : kDifficulties) LoadGhost(d);
     }
@@ -140,7 +140,7 @@ void PlayerRecords::Frame(const RaceState& state) {
     if (finished) return;
     if (riding.frames.size() < GhostTrack::kMaxFrames) riding.frames.push_back(state.player);
 
-    while (lapSeen < state.lap && lapSeen <= static_cast<uint32_t>(kLaps)) {
+    while (lapSeen < state.lap && lapSeen <= static_cast<uint32_t>(laps)) {
         const uint32_t lapMs = state.raceMs > lapStartMs ? state.raceMs - lapStartMs : 0;
         // Against the best lap known before this one: the record or an
         // earlier lap of this race.
@@ -154,7 +154,7 @@ void PlayerRecords::Frame(const RaceState& state) {
         lapStartMs = state.raceMs;
         ++lapSeen;
     }
-    if (state.lap > static_cast<uint32_t>(kLaps)) Finish(state.raceMs);
+    if (state.lap > static_cast<uint32_t>(laps)) Finish(state.raceMs);
 }
 
 void PlayerRecords::Finish(uint32_t raceMs) {
@@ -189,6 +189,8 @@ void PlayerRecords::SaveMerged(bool newGhost) {
         return;
     }
     saved.Merge(book);
+    // Which version of the course these were set on, before them.
+    if (!courseStamp.empty() && !Save(folder + "/course.txt", courseStamp)) return;
     // The records first, whatever becomes of the larger ghost file.
     if (!Save(RecordsPath(), saved.Text())) return;
     book = saved;

@@ -27,7 +27,9 @@ public:
     // Reads the records and the ghosts from folder (the data folder when
     // empty). A damaged file is set aside with one line on standard error; one
     // that is there but cannot be read is said once and never written over.
-    void Load(const std::string& folder = {});
+    // Without readFiles the race starts with none (records of an older
+    // version of the course) and saves into folder all the same.
+    void Load(const std::string& folder = {}, bool readFiles = true);
     void Frame(const RaceState& state);
     // The ghost key, pressed or not this frame: a press shows or hides it.
     // A key that belongs to something else this frame (a menu) does nothing.
@@ -51,7 +53,9 @@ public:
     // The day a record is set; the platform's clock in the game.
     std::function<std::string()> today = TodayDate;
 
-    static constexpr int kLaps = 3;
+    int laps = 3;  // the course's; the race is over after the last
+    // Written to course.txt beside the records whenever they are saved (none when empty).
+    std::string courseStamp;
     static constexpr int kSplitFrames = 120;  // two seconds
 
     std::string RecordsPath() const { return folder + "/records.txt"; }

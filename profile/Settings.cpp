@@ -14,7 +14,7 @@ namespace {
 constexpr size_t kMaxFileBytes = 1u << 20;  // a settings file is a few hundred bytes
 const char* const kKeys[] = {"music",     "effects",   "difficulty", "fullscreen", "render_scale",
                              "ghost",     "key_throttle", "key_left", "key_right",  "key_pause",
-                             "vsync"};
+                             "vsync",     "course"};
 
 std::string Trim(const std::string& text) {
     const size_t first = text.find_first_not_of(" \t\r");
@@ -192,6 +192,10 @@ void Settings::Parse(const std::string& text, const std::function<bool(const std
                 if (renderScale != scale)
                     problem("render_scale " + value + " is out of 0.25 to 1, " + FormatScale(renderScale) + " used");
             }
+        } else if (key == "course") {
+            // Whether such a course exists is for the game to say.
+            ok = value.size() <= 32 && value.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789-_") == std::string::npos;
+            if (ok) course = value;
         } else {
             ok = !isKeyName || isKeyName(value);
             if (ok) {
@@ -227,6 +231,7 @@ std::string Settings::ValueOf(const std::string& key) const {
     if (key == "key_throttle") return keyThrottle;
     if (key == "key_left") return keyLeft;
     if (key == "key_right") return keyRight;
+    if (key == "course") return course;
     return keyPause;
 }
 
@@ -243,7 +248,7 @@ std::string Settings::Text() const {
         }
     }
     for (const char* key : kKeys)
-        if (!written.count(key)) text += std::string(key) + " = " + ValueOf(key) + "\n";
+        if (!written.count(key) && !(std::string(key) == "course" && course.empty())) text += std::string(key) + " = " + ValueOf(key) + "\n";
     return text;
 }
 

@@ -31,6 +31,8 @@ public:
     std::string keyLeft = "Left";
     std::string keyRight = "Right";
     std::string keyPause = "P";
+    // The course chosen on the title, by id; empty: the first built-in one.
+    std::string course;
 
     // $XDG_CONFIG_HOME/vorlan-moto/settings.ini; empty without a folder.
     static std::string DefaultPath();

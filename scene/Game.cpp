@@ -26,6 +26,11 @@
 #include "stage/ObstacleManager.h"
 #include "stage/Sky.h"
 #include "stage/WallSet.h"
+#include "stage/course/CourseCatalog.h"
+#include "profile/CourseStamp.h"
+#include "scene/CourseChoice.h"
+#include "scene/CourseTitle.h"
+#include "stage/CoursePlaces.h"
 
 #include <cstdio>
 
@@ -41,7 +46,6 @@ constexpr float kBlinkStep = 0.01f;
 constexpr float kBlinkLow = 0.3f;
 constexpr float kFadeOutStep = 0.05f;
 constexpr float kFadeInStep = 0.1f;
-constexpr int kLaps = 3;
 
 const AxRect kTitleRect{0, 0, 768, 147};
 const AxRect kTitlePromptRect{0, 0, 570, 46};
@@ -58,7 +62,12 @@ bool EnterDown() { return Platform().IsKeyDown(Key::Enter); }
 AxSpriteShader& Sprite() { return AxShaderManager::GetInstance().spriteShader; }
 }  // namespace
 
-Game::Game() { Init(); }
+Game::Game() {
+    if (const CourseData* first = Courses().FirstPlayable()) courseData = *first;
+    Init();
+}
+
+Game::Game(const CourseData& course) : courseData(course) { Init(); }
 
 Game::~Game() {
     ReleaseStage();
@@ -97,20 +106,20 @@ void Game::Init() {
     rankTex[1] = textureCache->GetTexture("Data/Texture/Rank/rank2.png");
     rankTex[2] = textureCache->GetTexture("Data/Texture/Rank/rank3.png");
 
-    SetLights();
+    SetLights(courseData.look);
 
     modelCache = new AxModelCache;
-    for (const Vector3& point : ReadPointFile("Data/Txt/check.txt", kMaxCheckpoints))
+    for (const Vector3& point : ReadPointFile(courseData.gameplay.checkpointFile, kMaxCheckpoints))
         checkpoints.push_back(new Checkpoint(point));
 
     LoadStage();
 
-    dashPanels.push_back(new DashPanel(*this, *modelCache, Matrix::CreateTranslation(-18.5f, 0.05f, 72.0f), 0.0f));
-    dashPanels.push_back(new DashPanel(*this, *modelCache, Matrix::CreateTranslation(-50.0f, 0.05f, 30.0f), 180.0f));
-    sky = new Sky(*modelCache);
+    for (const CoursePlace& place : courseData.gameplay.dashPanels)
+        dashPanels.push_back(new DashPanel(*this, *modelCache, courseData.gameplay.dashModel,
+                                           Matrix::CreateTranslation(ToVector(place.at)), place.angle));
+    sky = new Sky(*modelCache, courseData.look.skyModel);
     records = new PlayerRecords;
-    records->today = [] { return Platform().LocalDate(); };
-    records->Load();
+    LoadRecords();
     ghostBike = new GhostBike(*modelCache);
     recordsHud = new RecordsHud(textureCache);
     PreparePrograms();  // the ghost's, the sky's and the panels' too
@@ -125,7 +134,7 @@ void Game::Init() {
         instance->SetVolume(volume);
     };
     loadSound(bikeHitSound, bikeHitInst, "Data/Sound/bikehit.wav", 1.0f);
-    loadSound(bgmSound, bgmInst, "Data/Sound/BGM.wav", bgmVolume);
+    loadSound(bgmSound, bgmInst, courseData.look.music.c_str(), bgmVolume);
     loadSound(titleSound, titleInst, "Data/Sound/Title.WAV", titleVolume);
     bgmInst->SetCategory(AxSoundCategory::Music);
     titleInst->SetCategory(AxSoundCategory::Music);
@@ -190,25 +199,99 @@ bool Game::SaveSettings() {
     return false;
 }
 
-void Game::SetLights() {
+void Game::SetLights() { SetLights(CourseLook{}); }
+
+void Game::SetLights(const CourseLook& look) {
     AxConstantBuffer<cbLight>& lights = AxShaderManager::GetInstance().cb8Light;
-    lights.data.g_DL_Dir = Vector3(0.0f, -1.0f, 0.3f).Normalized();
-    lights.data.g_DL_Color = Vector3(3.0f, 3.0f, 3.0f);
-    lights.data.g_AmbientLight = Vector3(0.6f, 0.6f, 0.6f);
+    lights.data.g_DL_Dir = ToVector(look.sunDirection).Normalized();
+    lights.data.g_DL_Color = ToVector(look.sunColour);
+    lights.data.g_AmbientLight = ToVector(look.ambient);
     lights.dirty = true;
     lights.Write();
+}
+
+void Game::SwitchCourse(const CourseData& next) {
+    ReleaseStage();
+    for (DashPanel* panel : dashPanels) delete panel;
+    dashPanels.clear();
+    delete sky;
+    sky = nullptr;
+    delete ghostBike;
+    ghostBike = nullptr;
+    for (Checkpoint* checkpoint : checkpoints) delete checkpoint;
+    checkpoints.clear();
+    // Every model of the old course goes with its cache.
+    delete modelCache;
+    courseData = next;
+    SetLights(courseData.look);
+    modelCache = new AxModelCache;
+    for (const Vector3& point : ReadPointFile(courseData.gameplay.checkpointFile, kMaxCheckpoints))
+        checkpoints.push_back(new Checkpoint(point));
+    LoadStage();
+    for (const CoursePlace& place : courseData.gameplay.dashPanels)
+        dashPanels.push_back(new DashPanel(*this, *modelCache, courseData.gameplay.dashModel,
+                                           Matrix::CreateTranslation(ToVector(place.at)), place.angle));
+    sky = new Sky(*modelCache, courseData.look.skyModel);
+    ghostBike = new GhostBike(*modelCache);
+    LoadRecords();
+    PreparePrograms();  // nothing of the new course is compiled in its race
+    bgmInst->Stop();
+    bgmInst.reset();
+    bgmSound = std::make_shared<AxSoundEffect>();
+    bgmSound->Load(courseData.look.music);
+    bgmInst = bgmSound->CreateInstance(false);
+    bgmInst->SetVolume(bgmVolume);
+    bgmInst->SetCategory(AxSoundCategory::Music);
+    ApplySettings();
+}
+
+void Game::LoadRecords() {
+    // A fresh set for the course; whether the ghost shows is the player's, not the course's.
+    const bool shown = records->GhostShown();
+    *records = PlayerRecords();
+    records->today = [] { return Platform().LocalDate(); };
+    records->SetGhostShown(shown);
+    records->laps = courseData.laps;
+    const std::string folder = CourseRecordsFolder(courseData.id);
+    bool changed = false;
+    if (!courseData.gameplayHash.empty()) {
+        changed = CourseStamp::SetAsideIfChanged(folder, courseData.id, courseData.gameplayHash);
+        records->courseStamp = CourseStamp::Text(courseData.id, courseData.gameplayHash);
+    }
+    records->Load(folder, !changed);
+}
+
+void Game::ChooseCourse() {
+    IPlatform& keys = Platform();
+    const bool left = keys.IsKeyDown(Key::Left), right = keys.IsKeyDown(Key::Right);
+    if (!left && !right) {
+        courseKeyLatch = false;
+        return;
+    }
+    if (courseKeyLatch || options.open || fadeOut) return;
+    courseKeyLatch = true;
+    const CourseData* next = Courses().catalog.Step(courseData.id, right ? 1 : -1);
+    if (!next || next->id == courseData.id) return;
+    SwitchCourse(*next);
+    settings.course = courseData.id;
+    SaveSettings();
 }
 
 void Game::LoadStage() {
     // A new stage: no picture blends with the old one's.
     Motion().Jump();
-    player = new Player(*this, *modelCache);
-    enemies[0] = new Enemy(*this, *modelCache);
-    enemies[1] = new Enemy(*this, *modelCache, Vector3(-2.0f, 0.2f, -2.0f));
-    for (Enemy* enemy : enemies) enemy->maxSpeed = Settings::EnemyTopSpeed(DifficultyInForce());
-    course = new Course(*this, *modelCache);
-    walls = new WallSet(*this, *modelCache);
-    obstacles = new ObstacleManager(*this, *modelCache);
+    const CourseGameplay& gameplay = courseData.gameplay;
+    player = new Player(*this, *modelCache, ToVector(gameplay.grid[0].at), gameplay.grid[0].angle);
+    enemies[0] = new Enemy(*this, *modelCache, 1, ToVector(gameplay.grid[1].at), gameplay.grid[1].angle);
+    enemies[1] = new Enemy(*this, *modelCache, 2, ToVector(gameplay.grid[2].at), gameplay.grid[2].angle);
+    player->finishLap = FinishLap();
+    for (Enemy* enemy : enemies) {
+        enemy->maxSpeed = Settings::EnemyTopSpeed(DifficultyInForce());
+        enemy->finishLap = FinishLap();
+    }
+    course = new Course(*this, *modelCache, gameplay.roadModel, gameplay.groundModel);
+    walls = new WallSet(*this, *modelCache, gameplay);
+    obstacles = new ObstacleManager(*this, *modelCache, courseData);
     raceTimer = new RaceTimer(textureCache);
     camera = new ChaseCamera(*this);
     engineSound = new EngineSound(*this);
@@ -245,7 +328,7 @@ void Game::ReleaseStage() {
     engineSound = nullptr;
 }
 
-bool Game::PlayerFinished() const { return player && player->lap >= kFinishLap; }
+bool Game::PlayerFinished() const { return player && player->lap >= FinishLap(); }
 
 int Game::Countdown() const { return raceTimer ? raceTimer->countdown : 0; }
 
@@ -265,16 +348,19 @@ void Game::Update() {
             bgmInst->Play(true, true);
             bgmStarted = true;
         }
-        bgmInst->SetPitch(player && player->lap == kFinishLap - 1 ? kFinalLapPitch : 0.0f);
+        bgmInst->SetPitch(player && player->lap == FinishLap() - 1 ? kFinalLapPitch : 0.0f);
         if (engineSound && startWait <= 0) engineSound->Update();
         if (startWait > 0) startWait -= 1;
         if (camera) camera->Update();
         if (!PlayerFinished() && raceTimer) raceTimer->Update();
+        // A steering key still held when the title comes back chooses nothing.
+        courseKeyLatch = Platform().IsKeyDown(Key::Left) || Platform().IsKeyDown(Key::Right);
     } else {
         if (!titleBgmStarted) {
             titleInst->Play(true, true);
             titleBgmStarted = true;
         }
+        ChooseCourse();
         if (!enterLatch && EnterDown() && !options.open) {
             pressInst->Play(false, true);
             mode = 0;
@@ -437,6 +523,9 @@ void Game::DrawTitle() {
     Sprite().Begin(false, true);
     DrawHudSprite(HudAt(0.0f, 200.0f), titleTex, kTitleRect);
     DrawHudSprite(Matrix(), pushTex, kTitlePromptRect, blinkAlpha);
+    std::optional<uint32_t> best;
+    if (records && records->records.best) best = records->records.best->ms;
+    DrawCourseTitle(optionsTex, courseData.name, Courses().catalog.courses.size() > 1, best);
     DrawFade();
     Sprite().End();
 }
@@ -451,7 +540,7 @@ void Game::DrawRaceHUD() {
         DrawHudSprite(HudHalfAt(-495.0f, 260.0f), uiTex, kLapLabelRect);
         DrawHudSprite(HudHalfAt(-467.0f, 272.0f), numberTex, DigitRect(static_cast<int>(player->lap)), 1.0f, 1.0f,
                1.0f);
-        DrawHudSprite(HudHalfAt(-420.0f, 272.0f), numberTex, DigitRect(kLaps), 1.0f, 1.0f, 1.0f);
+        DrawHudSprite(HudHalfAt(-420.0f, 272.0f), numberTex, DigitRect(courseData.laps), 1.0f, 1.0f, 1.0f);
         DrawHudSprite(HudAt(380.0f, 300.0f), uiTex, kRaceRankLabelRect);
         DrawHudSprite(HudAt(570.0f, 305.0f), RankTexture(player->rank), kRankRect);
         if (recordsHud && records) recordsHud->DrawRace(*records);

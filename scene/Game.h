@@ -7,6 +7,7 @@
 #include "profile/Settings.h"
 #include "scene/Checkpoint.h"
 #include "scene/OptionsScreen.h"
+#include "stage/course/CourseData.h"
 
 #include <cstdint>
 #include <functional>
@@ -35,11 +36,20 @@ class RecordsHud;
 class Game : public Scene_base {
 public:
     Game();
+    // On the given course instead of the first playable one.
+    explicit Game(const CourseData& course);
     ~Game() override;
 
     void Init();
     // The race's lights: the sun from above and slightly behind, and ambient.
     static void SetLights();
+    // The course's sun and ambient light.
+    static void SetLights(const CourseLook& look);
+    // Leaves the course for another: its stage, objects and models are
+    // freed and the other's loaded. Title screen only.
+    void SwitchCourse(const CourseData& next);
+    // The lap a bike has finished on reaching.
+    uint32_t FinishLap() const { return courseData.FinishLap(); }
     void LoadStage();
     void ReleaseStage();
     void PreparePrograms();
@@ -51,6 +61,11 @@ public:
     void DrawOptions();
     void DrawRaceHUD();
     void DrawFade();
+    // Left and Right on the title choose the course.
+    void ChooseCourse();
+    // The course's records and ghost, from its own folder.
+    void LoadRecords();
+    bool courseKeyLatch = false;
     // Moves the race clock on by time the game spent paused.
     void ShiftClock(uint32_t ms) override;
 
@@ -63,6 +78,8 @@ public:
     // Tells the records how the race stands at the end of the frame.
     void UpdateRecords();
 
+    // The course raced: where everything stands and which files it uses.
+    CourseData courseData;
     std::vector<Checkpoint*> checkpoints;
     AxModelCache* modelCache = nullptr;
     Player* player = nullptr;
@@ -139,5 +156,4 @@ public:
     bool autopilot = false;
 
     static constexpr size_t kMaxCheckpoints = 59;
-    static constexpr uint32_t kFinishLap = 4;
 };

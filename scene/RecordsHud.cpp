@@ -48,7 +48,7 @@ void RecordsHud::DrawRace(const PlayerRecords& records) {
 }
 
 void RecordsHud::DrawResult(const PlayerRecords& records) {
-    const int laps = static_cast<int>(std::min<size_t>(records.lapTimes.size(), 3));
+    const int laps = static_cast<int>(std::min<size_t>(records.lapTimes.size(), static_cast<size_t>(std::max(records.laps, 0))));
     for (int i = 0; i < laps; ++i)
         DrawTimeRow(recordsTex, LapLabel(i + 1), numberTex, records.lapTimes[static_cast<size_t>(i)], -500.0f,
                     60.0f - 45.0f * static_cast<float>(i), true);

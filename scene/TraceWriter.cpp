@@ -144,6 +144,7 @@ void TraceWriter::BuildFrame(JsonLine& line, long long frame, uint32_t ms, const
     line.Clear();
     line.BeginObject();
     line.Integer("frame", frame).Integer("ms", ms);
+    if (const Game* game = dynamic_cast<const Game*>(scene)) line.String("courseId", game->courseData.id);
     if (scene) {
         line.Bool("fadeOut", scene->fadeOut).Number("fadeAlpha", scene->fadeAlpha);
         // What the audio manager recorded since this frame's Update.

@@ -29,7 +29,7 @@ fi
 
 # Largest input each target tries; the game's files above it are left out
 # rather than cut (a cut file only tests the truncation check).
-declare -A MAXLEN=([gltf]=65536 [image]=32768 [wav]=65536 [pointfile]=4096 [records]=1024 [ghost]=16384)
+declare -A MAXLEN=([gltf]=65536 [image]=32768 [wav]=65536 [pointfile]=4096 [records]=1024 [ghost]=16384 [course]=8192)
 
 # Seeds taken from the generated content, made fresh each run.
 data_seeds() {
@@ -48,11 +48,12 @@ data_seeds() {
     image) find "$DATA" -iname '*.png' -exec cp -t "$out" {} + ;;
     wav) find "$DATA" -iname '*.wav' -exec cp -t "$out" {} + ;;
     pointfile) find "$DATA" -name '*.txt' -exec cp -t "$out" {} + ;;
+    course) find "$DATA" -name 'course.json' -exec cp --backup=numbered -t "$out" {} + ;;
   esac
   find "$out" -type f -size +"${MAXLEN[$target]}"c -delete
 }
 
-TARGETS=(gltf image wav pointfile records ghost)
+TARGETS=(gltf image wav pointfile records ghost course)
 
 # One target's run; its result is left in $WORK/<target>.status.
 fuzz_one() {

@@ -175,9 +175,10 @@ void BikeShadow::WorldCorners(AxEffectVertex (&out)[4]) const { PlaceVertices(ou
 
 // --- Course ---
 
-Course::Course(Game& game, AxModelCache& modelCache) : game(game) {
-    roadModel = modelCache.GetModel("Data/Course/Road/road.gltf");
-    groundModel = modelCache.GetModel("Data/Course/Ground/ground01.gltf");
+Course::Course(Game& game, AxModelCache& modelCache, const std::string& roadPath, const std::string& groundPath)
+    : game(game) {
+    roadModel = modelCache.GetModel(roadPath);
+    groundModel = modelCache.GetModel(groundPath);
     for (int i = 0; i < 3; ++i) {
         dirtVolumes[i] = 1.0f;
         dirtSounds[i] = std::make_shared<AxSoundEffect>();
@@ -231,7 +232,7 @@ void Course::GroundTest(AxTextureCache* textureCache, Bike_base& bike, int i, bo
             // computer bike's goes on at full volume, since Play3D always plays
             // at 1.0 whatever was set before it. Its volume of 0 only counts
             // when it leaves the sand: then it falls silent at once.
-            dirtVolumes[i] = game.player && game.player->lap > 3 ? 0.0f : 1.0f;
+            dirtVolumes[i] = game.player && game.player->lap >= game.FinishLap() ? 0.0f : 1.0f;
             dirtInstances[i]->SetVolume(dirtVolumes[i]);
             if (i == 0) dirtInstances[i]->Play(true, true);
             else dirtInstances[i]->Play3D(bike.world.Translation(), true, true);

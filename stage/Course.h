@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 class AxModel;
@@ -146,7 +147,7 @@ private:
 
 class Course {
 public:
-    Course(Game& game, AxModelCache& modelCache);
+    Course(Game& game, AxModelCache& modelCache, const std::string& roadPath, const std::string& groundPath);
     ~Course();
     Course(const Course&) = delete;
     Course& operator=(const Course&) = delete;

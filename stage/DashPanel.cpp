@@ -15,8 +15,9 @@ constexpr float kUVScroll = 0.05f;
 constexpr float kCurveDistance = 3.0f;
 }  // namespace
 
-DashPanel::DashPanel(Game& game, AxModelCache& modelCache, const Matrix& placement, float angle)
-    : model(modelCache.GetModel("Data/Obstacle/Dash/Dash.gltf")),
+DashPanel::DashPanel(Game& game, AxModelCache& modelCache, const std::string& modelPath, const Matrix& placement,
+                     float angle)
+    : model(modelCache.GetModel(modelPath)),
       placement(placement),
       rotation(Matrix::CreateRotationY(angle * kDegToRad)),
       game(game) {

@@ -4,6 +4,7 @@
 #include "framework/Math.h"
 
 #include <memory>
+#include <string>
 
 class AxModel;
 class AxModelCache;
@@ -13,7 +14,7 @@ class Game;
 
 class DashPanel {
 public:
-    DashPanel(Game& game, AxModelCache& modelCache, const Matrix& placement, float angle);
+    DashPanel(Game& game, AxModelCache& modelCache, const std::string& modelPath, const Matrix& placement, float angle);
     void Update();
     void Draw();
 

@@ -6,7 +6,6 @@
 #include "framework/graphics/AxShaderManager.h"
 
 namespace {
-constexpr Vector3 kHinge{-46.2f, 14.779f, 23.25f};
 constexpr float kCurveDistance = 20.5f;
 constexpr float kVolume = 30.0f;
 
@@ -17,9 +16,8 @@ void DrawAt(const Matrix& world, const AxModel* model) {
 }
 }  // namespace
 
-ExcavatorArm::ExcavatorArm(AxModelCache& modelCache)
-    : model(modelCache.GetModel("Data/Obstacle/Excavator/ExcavatorArm00.gltf")),
-      pivot(Matrix::CreateTranslation(kHinge)) {
+ExcavatorArm::ExcavatorArm(AxModelCache& modelCache, const std::string& path, const Vector3& hinge)
+    : model(modelCache.GetModel(path)), pivot(Matrix::CreateTranslation(hinge)) {
     angle = minAngle;
     rotation = Matrix::CreateRotationZ(angle * kDegToRad);
     world = rotation * pivot;
@@ -60,9 +58,10 @@ void ExcavatorArm::Update() {
 
 void ExcavatorArm::Draw() { DrawAt(Motion().World(this, world), model); }
 
-Excavator::Excavator(AxModelCache& modelCache) : bodyModel(modelCache.GetModel("Data/Obstacle/Excavator/excavator.gltf")) {
-    arm = new ExcavatorArm(modelCache);
-    cableModel = modelCache.GetModel("Data/Obstacle/Excavator/cable.gltf");
+Excavator::Excavator(AxModelCache& modelCache, const CourseLook& look, const Vector3& hinge)
+    : bodyModel(modelCache.GetModel(look.excavatorBody)) {
+    arm = new ExcavatorArm(modelCache, look.excavatorArm, hinge);
+    cableModel = modelCache.GetModel(look.excavatorCable);
 }
 
 Excavator::~Excavator() { Release(); }

@@ -3,8 +3,10 @@
 // floor switch is held; one swing always completes once begun.
 
 #include "framework/Math.h"
+#include "stage/course/CourseData.h"
 
 #include <memory>
+#include <string>
 
 class AxModel;
 class AxModelCache;
@@ -13,7 +15,7 @@ class AxSoundInstance;
 
 class ExcavatorArm {
 public:
-    explicit ExcavatorArm(AxModelCache& modelCache);
+    ExcavatorArm(AxModelCache& modelCache, const std::string& path, const Vector3& hinge);
     // One frame of the swing: 60 up, 60 down, one to come to rest.
     void Update();
     void Draw();
@@ -36,7 +38,8 @@ public:
 
 class Excavator {
 public:
-    explicit Excavator(AxModelCache& modelCache);
+    // The body and cable stand where their models put them; the arm swings about hinge.
+    Excavator(AxModelCache& modelCache, const CourseLook& look, const Vector3& hinge);
     ~Excavator();
     Excavator(const Excavator&) = delete;
     Excavator& operator=(const Excavator&) = delete;

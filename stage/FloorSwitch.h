@@ -5,9 +5,7 @@
 
 class FloorSwitch final : public Switch_base {
 public:
-    FloorSwitch(Game& game, AxModelCache& modelCache);
+    FloorSwitch(Game& game, AxModelCache& modelCache, const Vector3& position);
     // Shown pressed for the whole swing of the arm.
     void Draw(bool armMoving);
-
-    static constexpr Vector3 kPosition{-50.0f, 0.1f, 60.0f};
 };

@@ -10,6 +10,7 @@
 #include "framework/graphics/AxShaderManager.h"
 #include "scene/Game.h"
 #include "scene/PointFile.h"
+#include "stage/CoursePlaces.h"
 #include "stage/Excavator.h"
 #include "stage/FloorSwitch.h"
 
@@ -33,8 +34,8 @@ void DrawAt(const Matrix& world, const AxModel* model) {
 
 // --- WoodBox ---
 
-WoodBox::WoodBox(AxModelCache& modelCache, const Vector3& position)
-    : model(modelCache.GetModel("Data/Obstacle/WoodBox/WoodBox.gltf")),
+WoodBox::WoodBox(AxModelCache& modelCache, const std::string& modelPath, const Vector3& position)
+    : model(modelCache.GetModel(modelPath)),
       world(Matrix::CreateTranslation(position)),
       position(position) {
     fallSound = std::make_shared<AxSoundEffect>();
@@ -107,19 +108,19 @@ void BoxFragment::Draw() { DrawAt(Motion().World(this, world), models[modelIndex
 
 // --- ObstacleManager ---
 
-ObstacleManager::ObstacleManager(Game& game, AxModelCache& modelCache) : game(game) {
-    const std::vector<Vector3> positions = ReadPointFile(kBoxFile, kMaxBoxes);
+ObstacleManager::ObstacleManager(Game& game, AxModelCache& modelCache, const CourseData& course) : game(game) {
+    const std::vector<Vector3> positions = ReadPointFile(course.gameplay.boxFile, kMaxBoxes);
     for (size_t i = 0; i < positions.size(); ++i) {
-        boxes.push_back(new WoodBox(modelCache, positions[i]));
+        boxes.push_back(new WoodBox(modelCache, course.gameplay.boxModel, positions[i]));
         boxActive[i] = false;
     }
     // Below the removal height, so the first update deletes it; it only makes
     // the stage load fetch the fragment models instead of the first crash.
     fragments.push_back(new BoxFragment(modelCache, Vector3(0.0f, -2.0f, 0.0f)));
     activationLatched = false;
-    floorSwitch = new FloorSwitch(game, modelCache);
+    floorSwitch = new FloorSwitch(game, modelCache, ToVector(course.gameplay.floorSwitch));
     switchOn = false;
-    excavator = new Excavator(modelCache);
+    excavator = new Excavator(modelCache, course.look, ToVector(course.gameplay.excavatorHinge));
     for (auto& sound : boxHitSound) {
         sound = std::make_shared<AxSoundEffect>();
         sound->Load("Data/Sound/Box/boxhit.wav");

@@ -2,6 +2,7 @@
 // The wood boxes, their fragments, the floor switch and the excavator.
 
 #include "framework/Math.h"
+#include "stage/course/CourseData.h"
 
 #include <cstdint>
 #include <memory>
@@ -20,7 +21,7 @@ class Excavator;
 // lifted out of play when a bike drives into it.
 class WoodBox {
 public:
-    WoodBox(AxModelCache& modelCache, const Vector3& position);
+    WoodBox(AxModelCache& modelCache, const std::string& modelPath, const Vector3& position);
     void Update();
     // A triangle of the box within reach straight ahead of origin.
     bool HitTest(const Vector3& origin, const Vector3& direction);
@@ -60,7 +61,7 @@ public:
 
 class ObstacleManager {
 public:
-    ObstacleManager(Game& game, AxModelCache& modelCache);
+    ObstacleManager(Game& game, AxModelCache& modelCache, const CourseData& course);
     ~ObstacleManager();
     ObstacleManager(const ObstacleManager&) = delete;
     ObstacleManager& operator=(const ObstacleManager&) = delete;
@@ -88,7 +89,6 @@ public:
     float boxHitVolume = 30.0f;
 
     static constexpr size_t kMaxBoxes = 8;
-    static constexpr const char* kBoxFile = "Data/Txt/Box.txt";
     // Smashed boxes wait up here until the next activation.
     static constexpr float kLiftHeight = 9.0f;
     static constexpr float kHitSpeedCap = 0.3f;

@@ -3,7 +3,7 @@
 #include "framework/graphics/AxModelCache.h"
 #include "framework/graphics/AxShaderManager.h"
 
-Sky::Sky(AxModelCache& modelCache) : model(modelCache.GetModel("Data/Sky/sky.gltf")) {}
+Sky::Sky(AxModelCache& modelCache, const std::string& path) : model(modelCache.GetModel(path)) {}
 
 void Sky::Draw() {
     AxModelShader& shader = AxShaderManager::GetInstance().modelShader;

@@ -1,13 +1,15 @@
 #pragma once
 #include "framework/Math.h"
 
+#include <string>
+
 class AxModel;
 class AxModelCache;
 
 // The sky dome, drawn unlit.
 class Sky {
 public:
-    explicit Sky(AxModelCache& modelCache);
+    Sky(AxModelCache& modelCache, const std::string& path);
     void Draw();
 
     AxModel* model = nullptr;

@@ -5,6 +5,7 @@
 #include "framework/audio/AxSoundEffect.h"
 #include "framework/graphics/AxModelCache.h"
 #include "framework/graphics/AxShaderManager.h"
+#include "stage/CoursePlaces.h"
 #include "stage/WallSwitch.h"
 
 namespace {
@@ -13,9 +14,6 @@ constexpr float kRaisedOffset = 3.5f;
 constexpr float kLoweredOffset = -3.0f;
 constexpr float kCurveDistance = 10.5f;
 constexpr float kVolume = 100.0f;
-constexpr float kGateAngle = 90.0f;
-const Vector3 kGatePlace{-18.0f, 0.0f, -30.0f};
-const Vector3 kSwitchPlaces[2] = {{-27.0f, 0.0f, -25.0f}, {-27.0f, 0.0f, -33.5f}};
 
 void DrawAt(const Matrix& world, const AxModel* model) {
     AxModelShader& shader = AxShaderManager::GetInstance().modelShader;
@@ -24,14 +22,14 @@ void DrawAt(const Matrix& world, const AxModel* model) {
 }
 }  // namespace
 
-Wall::Wall(AxModelCache& modelCache) : model(modelCache.GetModel("Data/Course/Wall/wall.gltf")) {}
+Wall::Wall(AxModelCache& modelCache, const std::string& path) : model(modelCache.GetModel(path)) {}
 
 bool Wall::PushOut(const Vector3& origin, const Vector3& direction, float& distance, Vector3& push) const {
     return CollisionHelper::GetInstance().PushOut(model, world, origin, direction, distance, push);
 }
 
-MovingWall::MovingWall(AxModelCache& modelCache, const Matrix& placement, float angle)
-    : model(modelCache.GetModel("Data/Course/Wall/wall02.gltf")),
+MovingWall::MovingWall(AxModelCache& modelCache, const std::string& path, const Matrix& placement, float angle)
+    : model(modelCache.GetModel(path)),
       rotation(Matrix::CreateRotationY(angle * kDegToRad)),
       placement(placement) {
     world = rotation * placement;
@@ -86,12 +84,13 @@ void MovingWall::Update(bool trigger) {
     world = rotation * placement * slide;
 }
 
-WallSet::WallSet(Game& game, AxModelCache& modelCache) {
-    wall = new Wall(modelCache);
-    movingWall = new MovingWall(modelCache, Matrix::CreateTranslation(kGatePlace), kGateAngle);
+WallSet::WallSet(Game& game, AxModelCache& modelCache, const CourseGameplay& course) {
+    wall = new Wall(modelCache, course.wallModel);
+    movingWall = new MovingWall(modelCache, course.gateModel, Matrix::CreateTranslation(ToVector(course.gate.at)),
+                                course.gate.angle);
     trigger = false;
     for (int i = 0; i < 2; ++i) {
-        switches.push_back(new WallSwitch(game, modelCache, kSwitchPlaces[i]));
+        switches.push_back(new WallSwitch(game, modelCache, ToVector(course.wallSwitches[i])));
         switchOn[i] = false;
         switchLatched[i] = false;
     }

@@ -2,8 +2,10 @@
 // The fixed fence, the sliding gate and the two wall switches that move it.
 
 #include "framework/Math.h"
+#include "stage/course/CourseData.h"
 
 #include <memory>
+#include <string>
 #include <vector>
 
 class AxModel;
@@ -15,17 +17,17 @@ class WallSwitch;
 
 // The fence round the course; authored in course coordinates.
 struct Wall {
-    explicit Wall(AxModelCache& modelCache);
+    Wall(AxModelCache& modelCache, const std::string& path);
     bool PushOut(const Vector3& origin, const Vector3& direction, float& distance, Vector3& push) const;
 
     AxModel* model = nullptr;
     Matrix world;
 };
 
-// The gate: slides along world Z between -3.0 and 3.5 of its placement.
+// The gate: slides along its own Z between -3.0 and 3.5 of its placement.
 class MovingWall {
 public:
-    MovingWall(AxModelCache& modelCache, const Matrix& placement, float angle);
+    MovingWall(AxModelCache& modelCache, const std::string& path, const Matrix& placement, float angle);
     ~MovingWall();
     bool PushOut(const Vector3& origin, const Vector3& direction, float& distance, Vector3& push) const;
     void Update(bool trigger);
@@ -45,7 +47,7 @@ public:
 
 class WallSet {
 public:
-    WallSet(Game& game, AxModelCache& modelCache);
+    WallSet(Game& game, AxModelCache& modelCache, const CourseGameplay& course);
     ~WallSet();
     void Update();
     void Draw();

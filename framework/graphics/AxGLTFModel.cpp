@@ -128,7 +128,17 @@ struct GLTFPrimitive {
     std::map<std::string, int> attributes;
 };
 
-void Warn(const std::string& text) { std::printf("Warn: %s\n", text.c_str()); }
+// Checks that only ask whether a model loads keep standard output clean.
+thread_local int quietDepth = 0;
+
+template <class... Args>
+void Say(const char* format, Args... args) {
+    if (quietDepth != 0) return;
+    if constexpr (sizeof...(Args) == 0) std::fputs(format, stdout);
+    else std::printf(format, args...);
+}
+
+void Warn(const std::string& text) { Say("Warn: %s\n", text.c_str()); }
 
 bool FindAttribute(const tinygltf::Model& model, const tinygltf::Primitive& prim, const char* name,
                    size_t vertexCount, AccessorView& view, bool& present, std::string& why) {
@@ -301,7 +311,7 @@ std::shared_ptr<AxGLTFModel> AxLoadGLTFModel(const std::string& path) {
     const size_t separator = path.find_last_of("/\\");
     const std::string baseDir = separator == std::string::npos ? std::string() : path.substr(0, separator);
     const bool binary = ext == "glb";
-    std::printf("%s\n", binary ? "Reading binary glTF" : "Reading ASCII glTF");
+    Say("%s\n", binary ? "Reading binary glTF" : "Reading ASCII glTF");
     std::vector<unsigned char> bytes;
     bool ok = ReadModelFile(path, bytes, err);
     if (ok && (binary ? GlbJsonNestsTooDeep(bytes) : JsonNestsTooDeep(bytes.data(), bytes.size()))) {
@@ -314,10 +324,10 @@ std::shared_ptr<AxGLTFModel> AxLoadGLTFModel(const std::string& path) {
                     : loader.LoadASCIIFromString(&model, &err, &warn, reinterpret_cast<const char*>(bytes.data()),
                                                  size, baseDir);
     }
-    if (!warn.empty()) std::printf("Warn: %s\n", warn.c_str());
-    if (!err.empty()) std::printf("Err: %s\n", err.c_str());
+    if (!warn.empty()) Say("Warn: %s\n", warn.c_str());
+    if (!err.empty()) Say("Err: %s\n", err.c_str());
     if (!ok) {
-        std::printf("Failed to parse glTF\n");
+        Say("Failed to parse glTF\n");
         std::fflush(stdout);
         return nullptr;
     }
@@ -420,3 +430,6 @@ std::shared_ptr<AxGLTFModel> AxLoadGLTFModel(const std::string& path) {
     std::fflush(stdout);
     return result;
 }
+
+AxGLTFQuiet::AxGLTFQuiet() { ++quietDepth; }
+AxGLTFQuiet::~AxGLTFQuiet() { --quietDepth; }

@@ -41,3 +41,11 @@ std::shared_ptr<AxGLTFModel> AxLoadGLTFModel(const std::string& path);
 
 // The path up to and including its last "/" or "\", "" when it has neither.
 std::string AxGetDirFromPath(const std::string& path);
+
+// While one lives, loading prints nothing.
+struct AxGLTFQuiet {
+    AxGLTFQuiet();
+    ~AxGLTFQuiet();
+    AxGLTFQuiet(const AxGLTFQuiet&) = delete;
+    AxGLTFQuiet& operator=(const AxGLTFQuiet&) = delete;
+};

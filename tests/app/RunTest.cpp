@@ -119,6 +119,7 @@ TEST_F(RunTest, StatsReportTheFrameRate) {
         EXPECT_TRUE(stats[key].contains("median") && stats[key].contains("p95") && stats[key].contains("max"));
     }
     EXPECT_GT(stats["peakRssMiB"].get<double>(), 0.0);
+    EXPECT_EQ(stats["course"], "desert");
 }
 
 TEST_F(RunTest, FailedStartUpReportsAndExitsNonZero) {

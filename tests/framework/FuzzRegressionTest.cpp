@@ -72,6 +72,9 @@ TEST(FuzzRegression, RecordsAndGhostInputsKeepTheReadersWithinTheirPromises) {
 TEST(FuzzRegression, GltfSeedsLoad) { ExpectSeedsLoad("gltf", FuzzGltfLoads); }
 TEST(FuzzRegression, ImageSeedsLoad) { ExpectSeedsLoad("image", FuzzImageLoads); }
 TEST(FuzzRegression, WavSeedsLoad) { ExpectSeedsLoad("wav", FuzzWavLoads); }
+TEST(FuzzRegression, CourseInputsKeepTheReaderWithinItsPromises) { EXPECT_GT(RunAll("course", FuzzCourse), 0u); }
+TEST(FuzzRegression, CourseSeedsLoad) { ExpectSeedsLoad("course", FuzzCourseLoads); }
+
 TEST(FuzzRegression, RecordsAndGhostSeedsLoad) {
     ExpectSeedsLoad("records", FuzzRecordsLoads);
     ExpectSeedsLoad("ghost", FuzzGhostLoads);

@@ -21,7 +21,7 @@ public:
     }
     // A frame with the player on the floor switch, then the player back at the start.
     void PressOnce() {
-        Place(*game->player, FloorSwitch::kPosition + Vector3(0.0f, 0.1f, 0.0f));
+        Place(*game->player, game->obstacles->floorSwitch->position + Vector3(0.0f, 0.1f, 0.0f));
         Step();
         Place(*game->player, Vector3(0.0f, 0.2f, 0.0f));
     }
@@ -57,7 +57,7 @@ TEST(BoxFileTest, CountOnlyFileGivesNoPointsAndTheRealFileAtMostEight) {
 }
 
 TEST_F(ObstacleTest, BuildsFromTheBoxFileAndDropsTheLoadFragment) {
-    const auto file = ReadPointFile(ObstacleManager::kBoxFile, ObstacleManager::kMaxBoxes);
+    const auto file = ReadPointFile(game->courseData.gameplay.boxFile, ObstacleManager::kMaxBoxes);
     ASSERT_EQ(Obstacles().boxes.size(), file.size());
     ASSERT_FALSE(file.empty());
     for (size_t i = 0; i < file.size(); ++i) {
@@ -189,7 +189,7 @@ TEST_F(ObstacleTest, SwingLastsOneHundredTwentyOneUpdatesAndRepeatsWhileHeld) {
     EXPECT_FLOAT_EQ(o.ArmAngle(), 30.0f);  // at rest without a press
 
     // Held: swing after swing, each with its own sound.
-    Place(*game->player, FloorSwitch::kPosition);
+    Place(*game->player, game->obstacles->floorSwitch->position);
     int starts = 0;
     for (int f = 0; f < 243; ++f) {
         Step();

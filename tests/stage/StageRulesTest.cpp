@@ -170,7 +170,7 @@ TEST_F(StageRules, WhileTheArmSwingsWaitingBoxesHideAndTheSwitchShowsPressed) {
 
     // The switch in view: pressed while the arm swings, even with nobody on it.
     for (size_t i = 0; i < obstacles.boxes.size(); ++i) obstacles.boxActive[i] = true;  // boxes the same throughout
-    Place(*game->player, FloorSwitch::kPosition + Vector3(0.0f, 0.1f, 0.0f));
+    Place(*game->player, game->obstacles->floorSwitch->position + Vector3(0.0f, 0.1f, 0.0f));
     game->camera->eyeOffsetZ = -3.0f;
     auto picture = [&](bool on, bool moving) {
         obstacles.floorSwitch->on = on;
