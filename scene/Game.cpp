@@ -70,21 +70,11 @@ Game::Game() {
 Game::Game(const CourseData& course) : courseData(course) { Init(); }
 
 Game::~Game() {
-    ReleaseStage();
-    for (DashPanel* panel : dashPanels) delete panel;
-    dashPanels.clear();
-    delete sky;
-    sky = nullptr;
-    delete ghostBike;
-    ghostBike = nullptr;
+    ReleaseCourse();
     delete recordsHud;
     recordsHud = nullptr;
     delete records;
     records = nullptr;
-    for (Checkpoint* checkpoint : checkpoints) delete checkpoint;
-    checkpoints.clear();
-    delete modelCache;
-    modelCache = nullptr;
     titleInst.reset();
     titleSound.reset();
     bgmInst.reset();
@@ -106,21 +96,9 @@ void Game::Init() {
     rankTex[1] = textureCache->GetTexture("Data/Texture/Rank/rank2.png");
     rankTex[2] = textureCache->GetTexture("Data/Texture/Rank/rank3.png");
 
-    SetLights(courseData.look);
-
-    modelCache = new AxModelCache;
-    for (const Vector3& point : ReadPointFile(courseData.gameplay.checkpointFile, kMaxCheckpoints))
-        checkpoints.push_back(new Checkpoint(point));
-
-    LoadStage();
-
-    for (const CoursePlace& place : courseData.gameplay.dashPanels)
-        dashPanels.push_back(new DashPanel(*this, *modelCache, courseData.gameplay.dashModel,
-                                           Matrix::CreateTranslation(ToVector(place.at)), place.angle));
-    sky = new Sky(*modelCache, courseData.look.skyModel);
+    LoadCourse();
     records = new PlayerRecords;
     LoadRecords();
-    ghostBike = new GhostBike(*modelCache);
     recordsHud = new RecordsHud(textureCache);
     PreparePrograms();  // the ghost's, the sky's and the panels' too
     fadeOut = false;
@@ -210,19 +188,8 @@ void Game::SetLights(const CourseLook& look) {
     lights.Write();
 }
 
-void Game::SwitchCourse(const CourseData& next) {
-    ReleaseStage();
-    for (DashPanel* panel : dashPanels) delete panel;
-    dashPanels.clear();
-    delete sky;
-    sky = nullptr;
-    delete ghostBike;
-    ghostBike = nullptr;
-    for (Checkpoint* checkpoint : checkpoints) delete checkpoint;
-    checkpoints.clear();
-    // Every model of the old course goes with its cache.
-    delete modelCache;
-    courseData = next;
+// The course's lights, checkpoints, stage, dash panels, sky and the ghost's bike.
+void Game::LoadCourse() {
     SetLights(courseData.look);
     modelCache = new AxModelCache;
     for (const Vector3& point : ReadPointFile(courseData.gameplay.checkpointFile, kMaxCheckpoints))
@@ -233,6 +200,27 @@ void Game::SwitchCourse(const CourseData& next) {
                                            Matrix::CreateTranslation(ToVector(place.at)), place.angle));
     sky = new Sky(*modelCache, courseData.look.skyModel);
     ghostBike = new GhostBike(*modelCache);
+}
+
+void Game::ReleaseCourse() {
+    ReleaseStage();
+    for (DashPanel* panel : dashPanels) delete panel;
+    dashPanels.clear();
+    delete sky;
+    sky = nullptr;
+    delete ghostBike;
+    ghostBike = nullptr;
+    for (Checkpoint* checkpoint : checkpoints) delete checkpoint;
+    checkpoints.clear();
+    // Every model of the course goes with its cache.
+    delete modelCache;
+    modelCache = nullptr;
+}
+
+void Game::SwitchCourse(const CourseData& next) {
+    ReleaseCourse();
+    courseData = next;
+    LoadCourse();
     LoadRecords();
     PreparePrograms();  // nothing of the new course is compiled in its race
     bgmInst->Stop();

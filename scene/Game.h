@@ -48,6 +48,8 @@ public:
     // Leaves the course for another: its stage, objects and models are
     // freed and the other's loaded. Title screen only.
     void SwitchCourse(const CourseData& next);
+    void LoadCourse();
+    void ReleaseCourse();
     // The lap a bike has finished on reaching.
     uint32_t FinishLap() const { return courseData.FinishLap(); }
     void LoadStage();
