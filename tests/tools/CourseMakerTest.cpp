@@ -59,11 +59,10 @@ std::string Slurp(const fs::path& path) {
 
 TEST(CourseDescription, EachFaultIsRefusedWithTheLineSegmentOrObjectAndWhy) {
     ASSERT_EQ(Refusal(kLoop), "");
-    const std::string head = "id peanut\nname Peanut\ntheme dusk\nwidth 14\n";
-    // Comes back near itself after a dent: fine at 14 m wide, too close for fences 24 m apart.
-    const std::string peanut = "straight 60\narc 20 90\nstraight 40\narc 20 90\nstraight 40\narc 20 90\narc 20 -90\n"
-                               "arc 20 90\narc 20 90\nstraight 20\n";
-    ASSERT_EQ(Refusal(head + peanut), "");
+    const std::string head = "id hook\nname Hook\ntheme dusk\nwidth 14\n";
+    // Up, round and back west towards the start straight: 5 m short of it, then across it.
+    const std::string near = "straight 100\narc 20 180\narc 20 90\nstraight 15\n";
+    const std::string across = "straight 100\narc 20 180\narc 20 90\nstraight 30\n";
     struct Case {
         std::string text, says;
     } cases[] = {
@@ -72,9 +71,9 @@ TEST(CourseDescription, EachFaultIsRefusedWithTheLineSegmentOrObjectAndWhy) {
         {Replace(kLoop, "straight 60\ndash", "straight 50\ndash"), "lengthen the last straight by 10.0 m"},
         {Replace(kLoop, "arc 25 180\nstraight 120", "arc 25 170\nstraight 120"), "centre line: does not close: "},
         // too close to itself for the fences
-        {Replace(head, "width 14", "width 24") + peanut, "(line 1"},
-        {Replace(head, "width 14", "width 24") + peanut, ") comes within "},
-        {Replace(head, "width 14", "width 24") + peanut, "the fences need 31.6 m between the centre lines"},
+        {head + near, "segment 4 (line 8, straight 15.0): comes within 5."}, {head + near, " m of segment 1 (line 5, straight 100.0)"},
+        {head + near, "the fences need 21.6 m between the centre lines"},
+        {head + across, "segment 4 (line 8, straight 30.0): crosses segment 1 (line 5, straight 100.0)"},
         // a bend tighter than the computer bikes take
         {Replace(kLoop, "arc 25 180\nstraight 120", "arc 12 180\nstraight 120"),
          "segment 2 (line 6, arc 12.0 180.0): the radius is tighter than the computer bikes can take"},

@@ -244,22 +244,45 @@ bool Build(const Description& d, CentreLine& line, std::string& error) {
                 return fail(g.Name(i), "the road goes more than " + Num(kMaxReach) + " m from the start line");
         }
     }
+    // Two parts of the road may not come closer than their fences allow
+    // (checked first: a line that crosses itself seldom closes either).
+    const float L = float(s);
+    const float gapNeeded = 2.0f * (d.FenceOffset() + 0.3f);
+    const float along = 1.6f * gapNeeded;
+    std::vector<size_t> coarse;
+    for (size_t i = 0; i + 1 < out.size(); i += 4) coarse.push_back(i);
+    // The closest pair of far-apart places names the fault.
+    float closest = gapNeeded;
+    size_t first = 0, second = 0;
+    for (size_t a = 0; a < coarse.size(); ++a)
+        for (size_t b = a + 1; b < coarse.size(); ++b) {
+            const Sample &p = out[coarse[a]], &q = out[coarse[b]];
+            const float ds = std::min(q.s - p.s, L - (q.s - p.s));
+            if (ds <= along) continue;
+            const float dist = std::hypot(p.p.x - q.p.x, p.p.z - q.p.z);
+            if (dist < closest) closest = dist, first = coarse[a], second = coarse[b];
+        }
+    if (closest < gapNeeded) {
+        const size_t one = size_t(out[first].segment), two = size_t(out[second].segment);
+        if (closest < 1.0f) return fail(segs[two].Name(two), "crosses " + segs[one].Name(one));
+        return fail(segs[two].Name(two), "comes within " + Num(closest) + " m of " + segs[one].Name(one) +
+                                              "; the fences need " + Num(gapNeeded) + " m between the centre lines");
+    }
     // It must come back to the start line, heading north after one turn round.
     const double turns = h / 360.0;
     const double gap = std::hypot(x, z);
     if (gap > 0.5 || std::fabs(turns - std::round(turns)) > 0.5 / 360.0 || std::fabs(std::round(turns)) != 1.0) {
         std::string how = "it ends " + Num(std::fabs(x)) + " m " + (x >= 0 ? "east" : "west") + " and " + Num(std::fabs(z)) +
-                          " m " + (z >= 0 ? "north" : "south") + " of the start line, heading " + Num(std::fmod(h, 360.0)) +
+                          " m " + (z >= 0 ? "north" : "south") + " of the start line, heading " + Num(std::remainder(h, 360.0)) +
                           " degrees; it must end on the start line heading north after turning once round (360 or -360 degrees in all, now " +
                           Num(h) + ")";
         // The one-number fix, when there is one: a straight along the last heading.
-        if (std::fabs(std::fmod(h, 360.0)) < 0.5 && std::fabs(x) < 0.5 && gap > 0.5) {
+        if (std::fabs(std::remainder(h, 360.0)) < 0.5 && std::fabs(x) < 0.5 && gap > 0.5) {
             how += z < 0 ? "; lengthen the last straight by " + Num(-z) + " m" : "; shorten the last straight by " + Num(z) + " m";
         }
         return fail("centre line", "does not close: " + how);
     }
     // Close exactly: spread the small remaining gap along the lap.
-    const float L = float(s);
     for (Sample& p : out) {
         const float t = p.s / L;
         p.p.x -= float(x) * t;
@@ -267,24 +290,6 @@ bool Build(const Description& d, CentreLine& line, std::string& error) {
     }
     out.back().p = out.front().p;
     out.back().heading = out.front().heading + 360.0f * float(std::round(turns));
-    // Two parts of the road may not come closer than their fences allow.
-    const float gapNeeded = 2.0f * (d.FenceOffset() + 0.3f);
-    const float along = 1.6f * gapNeeded;
-    std::vector<size_t> coarse;
-    for (size_t i = 0; i + 1 < out.size(); i += 4) coarse.push_back(i);
-    for (size_t a = 0; a < coarse.size(); ++a)
-        for (size_t b = a + 1; b < coarse.size(); ++b) {
-            const Sample &p = out[coarse[a]], &q = out[coarse[b]];
-            const float ds = std::min(q.s - p.s, L - (q.s - p.s));
-            if (ds <= along) continue;
-            const float dist = std::hypot(p.p.x - q.p.x, p.p.z - q.p.z);
-            if (dist >= gapNeeded) continue;
-            const std::string other = segs[size_t(p.segment)].Name(size_t(p.segment));
-            if (dist < 1.0f) return fail(segs[size_t(q.segment)].Name(size_t(q.segment)), "crosses " + other);
-            return fail(segs[size_t(q.segment)].Name(size_t(q.segment)),
-                        "comes within " + Num(dist) + " m of " + other + "; the fences need " + Num(gapNeeded) +
-                            " m between the centre lines");
-        }
     // Objects on the road, clear of the start grid.
     for (const Placed& o : d.objects) {
         const std::string what = o.kind + " (line " + std::to_string(o.line) + ")";
