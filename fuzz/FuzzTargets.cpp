@@ -8,6 +8,7 @@
 #include "profile/GhostTrack.h"
 #include "profile/Records.h"
 #include "stage/course/CourseReader.h"
+#include "course/Description.h"
 #include "scene/PointFile.h"
 
 #include <cmath>
@@ -167,3 +168,28 @@ bool FuzzCourseLoads(const uint8_t* data, size_t size) {
 }
 
 void FuzzCourse(const uint8_t* data, size_t size) { FuzzCourseLoads(data, size); }
+
+// A description either builds a closed line of samples within the reach the
+// reader promises, every object on the lap, or is refused with one line
+// naming the file.
+bool FuzzCourseDescriptionLoads(const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    coursemake::Description d;
+    coursemake::CentreLine line;
+    std::string error;
+    if (!coursemake::Read(text, "fuzz.course", d, line, error)) {
+        FUZZ_CHECK(error.rfind("fuzz.course: ", 0) == 0 && error.find('\n') == std::string::npos);
+        return false;
+    }
+    FUZZ_CHECK(!d.id.empty() && d.id.size() <= 32 && d.laps >= 1 && d.laps <= 9);
+    FUZZ_CHECK(line.samples.size() >= 2);
+    FUZZ_CHECK(line.Length() >= coursemake::kMinLap && line.Length() <= coursemake::kMaxLap + 1.0f);
+    FUZZ_CHECK(line.samples.front().p.x == line.samples.back().p.x && line.samples.front().p.z == line.samples.back().p.z);
+    for (const coursemake::Sample& s : line.samples)
+        FUZZ_CHECK(std::isfinite(s.p.x) && std::isfinite(s.p.z) && std::hypot(s.p.x, s.p.z) <= coursemake::kMaxReach + 1.0f);
+    for (const coursemake::Placed& o : d.objects)
+        FUZZ_CHECK(o.distance >= 0 && o.distance < line.Length() && std::fabs(o.offset) < d.HalfWidth());
+    return true;
+}
+
+void FuzzCourseDescription(const uint8_t* data, size_t size) { FuzzCourseDescriptionLoads(data, size); }

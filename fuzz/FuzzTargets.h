@@ -18,6 +18,9 @@ bool FuzzGhostLoads(const uint8_t* data, size_t size);
 // A course file (a player's: untrusted), and its point files.
 void FuzzCourse(const uint8_t* data, size_t size);
 bool FuzzCourseLoads(const uint8_t* data, size_t size);
+// A course description (a player's: untrusted), read and its line built.
+void FuzzCourseDescription(const uint8_t* data, size_t size);
+bool FuzzCourseDescriptionLoads(const uint8_t* data, size_t size);
 
 // What each entry point reports as accepted, for checking that seeds reach
 // past the loaders' first checks.

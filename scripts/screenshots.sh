@@ -44,5 +44,25 @@ printf '5 5 O\n15 15 Down\n' > "$WORK/options.txt"
 ./vorlan --headless --no-render --fixed-clock --uncapped --seed 1 --input "$WORK/options.txt" --frames 31 \
   --profile "$WORK/options" \
   --screenshot "30:$ROOT/docs/options.png" >/dev/null
+# The courses made from descriptions: title, mid-race and result of each,
+# and its map with the bikes' paths.
+for course in riverside canyon; do
+  "${run[@]}" --profile "$WORK/$course-first" --course "$course" --frames 9000 --trace "$WORK/$course.jsonl" >/dev/null
+  finish=$(python3 -c '
+import json, sys
+for line in open(sys.argv[1]):
+    f = json.loads(line)
+    if f.get("bikes") and f["bikes"][0]["lap"] >= 4:
+        print(f["frame"]); break
+' "$WORK/$course.jsonl")
+  [ -n "$finish" ] || { echo "screenshots: the player did not finish $course" >&2; exit 1; }
+  "${run[@]}" --profile "$WORK/$course-second" --course "$course" --frames $((finish + 91)) \
+    --screenshot "3:$ROOT/docs/$course-title.png" \
+    --screenshot "1500:$ROOT/docs/$course-race.png" \
+    --screenshot "$((finish + 90)):$ROOT/docs/$course-result.png" >/dev/null
+  head -n $((finish + 1)) "$WORK/$course.jsonl" > "$WORK/$course-race.jsonl"
+  ./vorlan-pathmap "$WORK/$course-race.jsonl" "$ROOT/docs/$course-paths.png" "course-map-$course.png"
+done
 echo "screenshots: docs/title.png docs/countdown.png docs/race.png docs/result.png docs/race-paths.png" \
-  "docs/ghost.png docs/records.png docs/options.png"
+  "docs/ghost.png docs/records.png docs/options.png" \
+  "docs/{riverside,canyon}-{title,race,result,paths}.png"

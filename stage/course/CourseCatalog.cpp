@@ -30,7 +30,12 @@ void CourseCatalog::Scan(const std::string& builtInRoot, const std::string& user
                          std::vector<std::string>& refusals) {
     courses.clear();
     for (const bool builtIn : {true, false}) {
-        for (const std::string& folder : Folders(builtIn ? builtInRoot : userRoot, refusals)) {
+        std::vector<std::string> folders = Folders(builtIn ? builtInRoot : userRoot, refusals);
+        // The desert, the game's first course, stays first: the title opens on it.
+        if (builtIn)
+            std::stable_partition(folders.begin(), folders.end(),
+                                  [](const std::string& f) { return fs::path(f).filename() == kFirstCourse; });
+        for (const std::string& folder : folders) {
             CourseData course;
             std::string error;
             if (!CourseReader::Load(folder, builtIn, course, error)) {

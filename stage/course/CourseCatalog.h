@@ -1,6 +1,6 @@
 #pragma once
 // The courses a player can race: the built-in ones under the game's Data
-// folder first, then the player's own, each in a folder named by its id.
+// folder first (the desert leading), then the player's own, each in a folder named by its id.
 // A course that is refused is left out with one line; the others stay.
 // No GL, AL or SDL here.
 
@@ -31,4 +31,6 @@ public:
     std::vector<CourseData> courses;
 
     static constexpr size_t kMaxFolders = 200;
+    // The built-in course listed first, before the others in name order.
+    static constexpr const char* kFirstCourse = "desert";
 };

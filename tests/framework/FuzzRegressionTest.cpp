@@ -74,6 +74,10 @@ TEST(FuzzRegression, ImageSeedsLoad) { ExpectSeedsLoad("image", FuzzImageLoads);
 TEST(FuzzRegression, WavSeedsLoad) { ExpectSeedsLoad("wav", FuzzWavLoads); }
 TEST(FuzzRegression, CourseInputsKeepTheReaderWithinItsPromises) { EXPECT_GT(RunAll("course", FuzzCourse), 0u); }
 TEST(FuzzRegression, CourseSeedsLoad) { ExpectSeedsLoad("course", FuzzCourseLoads); }
+TEST(FuzzRegression, CourseDescriptionInputsKeepTheReaderWithinItsPromises) {
+    EXPECT_GT(RunAll("coursedesc", FuzzCourseDescription), 0u);
+}
+TEST(FuzzRegression, CourseDescriptionSeedsLoad) { ExpectSeedsLoad("coursedesc", FuzzCourseDescriptionLoads); }
 
 TEST(FuzzRegression, RecordsAndGhostSeedsLoad) {
     ExpectSeedsLoad("records", FuzzRecordsLoads);

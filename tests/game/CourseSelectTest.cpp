@@ -92,7 +92,7 @@ protected:
 TEST_F(CourseSelectTest, ListedAndPickedOnTheCommandLine) {
     Outcome list = Vorlan("--list-courses");
     EXPECT_EQ(list.status, 0);
-    EXPECT_EQ(list.out, "desert\tDesert\t3\nsprint\tSprint\t1\n");
+    EXPECT_EQ(list.out, "desert\tDesert\t3\ncanyon\tCanyon\t3\nriverside\tRiverside\t3\nsprint\tSprint\t1\n");
     EXPECT_EQ(list.err, "");
     // Without a profile, a player's courses are in the data folder's courses/.
     fs::create_directories(root / "data" / "vorlan-moto");
@@ -107,7 +107,7 @@ TEST_F(CourseSelectTest, ListedAndPickedOnTheCommandLine) {
     const auto lines = Lines(unknown.err);
     ASSERT_EQ(lines.size(), 1u) << unknown.err;
     EXPECT_NE(lines[0].find("nowhere"), std::string::npos);
-    EXPECT_NE(lines[0].find("desert, sprint"), std::string::npos);
+    EXPECT_NE(lines[0].find("desert, canyon, riverside, sprint"), std::string::npos);
 
     const fs::path trace = root / "picked.jsonl";
     ASSERT_EQ(Vorlan(quick + "--course sprint --frames 3 --trace " + trace.string()).status, 0);
@@ -115,8 +115,8 @@ TEST_F(CourseSelectTest, ListedAndPickedOnTheCommandLine) {
 }
 
 TEST_F(CourseSelectTest, LeftAndRightOnTheTitleChooseAndTheChoiceIsKept) {
-    // Right, then Left, then Right again, each held for a few frames.
-    const std::string keys = Script("keys.txt", "3 6 Right\n10 12 Left\n20 20 Right\n");
+    // Left (round to the last course), then Right, then Left again, each held for a few frames.
+    const std::string keys = Script("keys.txt", "3 6 Left\n10 12 Right\n20 20 Left\n");
     const fs::path trace = root / "title.jsonl";
     ASSERT_EQ(Vorlan(quick + "--frames 25 --input " + keys + " --trace " + trace.string()).status, 0);
     const auto ids = CourseIds(trace);

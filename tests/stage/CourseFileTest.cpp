@@ -48,7 +48,7 @@ TEST_F(CourseFileTest, TheDesertAndACopyOfItArePlayableWithOneGameplayHash) {
     course_copy::CopyDesert(user / "dunes", "dunes", "Dunes");
     const Scan scan = ScanUser(user);
     EXPECT_TRUE(scan.refusals.empty()) << scan.refusals.front();
-    ASSERT_EQ(scan.catalog.Ids(), "desert, dunes");
+    ASSERT_EQ(scan.catalog.Ids(), "desert, canyon, riverside, dunes");
     const CourseData& desert = *scan.catalog.Find("desert");
     const CourseData& dunes = *scan.catalog.Find("dunes");
     EXPECT_TRUE(desert.builtIn);
@@ -57,7 +57,8 @@ TEST_F(CourseFileTest, TheDesertAndACopyOfItArePlayableWithOneGameplayHash) {
     EXPECT_EQ(desert.gameplay.checkpointFile, "Data/Txt/check.txt");
     EXPECT_EQ(dunes.gameplay.roadModel, (user / "dunes" / "Course/Road/road.gltf").string());
     EXPECT_EQ(desert.gameplayHash, dunes.gameplayHash);
-    EXPECT_EQ(scan.catalog.Step("desert", 1)->id, "dunes");
+    // Stepping goes round: the desert, the game's other courses, then the player's.
+    EXPECT_EQ(scan.catalog.Step("desert", 1)->id, "canyon");
     EXPECT_EQ(scan.catalog.Step("desert", -1)->id, "dunes");
     EXPECT_EQ(scan.catalog.Step("dunes", 1)->id, "desert");
 }
@@ -166,8 +167,8 @@ TEST_F(CourseFileTest, EveryKindOfFaultIsRefusedWithItsFileAndField) {
         }
     }
     const Scan scan = ScanUser(user);
-    // Only the desert is left to race.
-    EXPECT_EQ(scan.catalog.Ids(), "desert");
+    // Only the game's own are left to race.
+    EXPECT_EQ(scan.catalog.Ids(), "desert, canyon, riverside");
     EXPECT_EQ(scan.refusals.size(), cases.size());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.id);

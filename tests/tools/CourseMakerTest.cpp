@@ -1,0 +1,170 @@
+// Course descriptions: every fault is refused with one line naming the line,
+// segment or object; no input crashes or hangs the reader; and the command
+// makes a course the game lists and races, as the README shows.
+
+#include "course/Description.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The README's worked example.
+const std::string kLoop =
+    "id little-loop\n"
+    "name Little Loop\n"
+    "theme meadow\n"
+    "width 14\n"
+    "straight 60\n"
+    "arc 25 180\n"
+    "straight 120\n"
+    "arc 25 180\n"
+    "straight 60\n"
+    "dash 30 centre\n"
+    "switch 150 left\n";
+
+std::string Refusal(const std::string& text) {
+    coursemake::Description d;
+    coursemake::CentreLine line;
+    std::string error;
+    if (coursemake::Read(text, "test.course", d, line, error)) return "";
+    EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+    EXPECT_EQ(error.rfind("test.course: ", 0), 0u) << error;
+    return error;
+}
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+    const size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    return text.replace(at, from.size(), to);
+}
+
+std::string Slurp(const fs::path& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+}  // namespace
+
+TEST(CourseDescription, EachFaultIsRefusedWithTheLineSegmentOrObjectAndWhy) {
+    ASSERT_EQ(Refusal(kLoop), "");
+    const std::string head = "id hook\nname Hook\ntheme dusk\nwidth 14\n";
+    // Up, round and back west towards the start straight: 5 m short of it, then across it.
+    const std::string near = "straight 100\narc 20 180\narc 20 90\nstraight 15\n";
+    const std::string across = "straight 100\narc 20 180\narc 20 90\nstraight 30\n";
+    struct Case {
+        std::string text, says;
+    } cases[] = {
+        // the line does not close, with the fix when a straight would do it
+        {Replace(kLoop, "straight 60\ndash", "straight 50\ndash"), "centre line: does not close: "},
+        {Replace(kLoop, "straight 60\ndash", "straight 50\ndash"), "lengthen the last straight by 10.0 m"},
+        {Replace(kLoop, "arc 25 180\nstraight 120", "arc 25 170\nstraight 120"), "centre line: does not close: "},
+        // too close to itself for the fences
+        {head + near, "segment 4 (line 8, straight 15.0): comes within 5."}, {head + near, " m of segment 1 (line 5, straight 100.0)"},
+        {head + near, "the fences need 21.6 m between the centre lines"},
+        {head + across, "segment 4 (line 8, straight 30.0): crosses segment 1 (line 5, straight 100.0)"},
+        // a bend tighter than the computer bikes take
+        {Replace(kLoop, "arc 25 180\nstraight 120", "arc 12 180\nstraight 120"),
+         "segment 2 (line 6, arc 12.0 180.0): the radius is tighter than the computer bikes can take"},
+        // the start needs its straights
+        {Replace(kLoop, "straight 60\narc", "straight 10\narc"), "segment 1 (line 5, straight 10.0): the line must start with a straight"},
+        // objects off the road or off the lap
+        {Replace(kLoop, "dash 30 centre", "dash 30 -9"), "dash (line 10): is off the road"},
+        {Replace(kLoop, "switch 150 left", "switch 900 left"), "switch (line 11): 900.0 m is not on the lap"},
+        {Replace(kLoop, "dash 30 centre", "dash 2 centre"), "dash (line 10): stands on the start line or the grid"},
+        // the text itself
+        {Replace(kLoop, "theme meadow", "theme moon"), "line 3: theme: 'moon' is not one of"},
+        {Replace(kLoop, "width 14", "width 4"), "line 4: width: must be a number"},
+        {Replace(kLoop, "arc 25 180\nstraight 120", "arc 25 nan\nstraight 120"), "line 6: arc: the angle must be"},
+        {Replace(kLoop, "straight 120", "straight 1e999"), "line 7: straight: the length must be"},
+        {Replace(kLoop, "id little-loop", "id ../up"), "line 1: id: may hold only"},
+        {Replace(kLoop, "switch 150 left", "loop 3"), "line 11: 'loop' is not"},
+        {Replace(kLoop, "switch 150 left", "switch 150 left\nswitch 200 right"), "line 12: switch: a course has one floor switch"},
+        {Replace(kLoop, "name Little Loop\n", ""), "name: is missing"},
+        {std::string("id a\0b\n", 7), "line 1: holds a control character"},
+    };
+    for (const Case& c : cases) {
+        const std::string error = Refusal(c.text);
+        EXPECT_NE(error.find(c.says), std::string::npos) << "wanted: " << c.says << "\ngot: " << error;
+    }
+    // Whatever the bytes, the reader answers (and quickly): mutations of a good description.
+    std::mt19937 random(28);
+    for (int round = 0; round < 300; ++round) {
+        std::string text = kLoop;
+        const int edits = 1 + int(random() % 6);
+        for (int e = 0; e < edits; ++e) {
+            const size_t at = random() % text.size();
+            switch (random() % 3) {
+                case 0: text[at] = char(random() % 256); break;
+                case 1: text.erase(at, 1 + random() % 8); break;
+                default: text.insert(at, std::to_string(int(random() % 4000) - 2000)); break;
+            }
+            if (text.empty()) text = "x";
+        }
+        coursemake::Description d;
+        coursemake::CentreLine line;
+        std::string error;
+        coursemake::Read(text, "fuzz.course", d, line, error);
+    }
+}
+
+TEST(CourseDescription, TheReadmeExampleBuildsAndRacesToTheFinish) {
+    // As the README says: write the file, make the course into the player's
+    // course folder, and the game lists it and races it.
+    const fs::path root = fs::temp_directory_path() / ("vorlan-course-maker-" + std::to_string(getpid()));
+    fs::remove_all(root);
+    fs::create_directories(root / "profile" / "courses");
+    std::ofstream(root / "little-loop.course") << Replace(kLoop, "width 14\n", "width 14\nlaps 1\n");
+    const std::string bin = VORLAN_BINARY_DIR;
+    const std::string make = bin + "/vorlan-moto-course " + (root / "little-loop.course").string() + " " +
+                             (root / "profile" / "courses").string() + " >" + (root / "made").string() + " 2>&1";
+    ASSERT_EQ(std::system(make.c_str()), 0) << Slurp(root / "made");
+    const fs::path folder = root / "profile" / "courses" / "little-loop";
+    EXPECT_EQ(Slurp(root / "made"), folder.string() + "\n");
+    for (const char* file : {"course.json", "check.txt", "box.txt", "map.png", "Road/road.gltf", "Wall/wall.gltf",
+                             "Ground/ground.gltf", "Sky/sky.gltf", "Music/race.wav", "Dash/Dash.gltf"})
+        EXPECT_TRUE(fs::is_regular_file(folder / file)) << file;
+    // A second run replaces the course whole.
+    ASSERT_EQ(std::system(make.c_str()), 0) << Slurp(root / "made");
+    // A refused description leaves nothing behind and says why in one line.
+    std::ofstream(root / "bad.course") << Replace(kLoop, "straight 60\ndash", "straight 50\ndash");
+    const std::string bad = bin + "/vorlan-moto-course " + (root / "bad.course").string() + " " + (root / "out").string() +
+                            " 2>" + (root / "bad").string();
+    EXPECT_NE(std::system(bad.c_str()), 0);
+    EXPECT_FALSE(fs::exists(root / "out" / "little-loop"));
+    EXPECT_NE(Slurp(root / "bad").find("vorlan-moto-course: " + (root / "bad.course").string() + ": centre line: does not close"),
+              std::string::npos)
+        << Slurp(root / "bad");
+
+    const std::string game = "cd " + bin + " && XDG_DATA_HOME=" + (root / "data").string() + " XDG_CONFIG_HOME=" +
+                             (root / "config").string() + " ./vorlan --profile " + (root / "profile").string();
+    ASSERT_EQ(std::system((game + " --list-courses >" + (root / "list").string() + " 2>&1").c_str()), 0);
+    EXPECT_NE(Slurp(root / "list").find("little-loop\tLittle Loop\t1"), std::string::npos) << Slurp(root / "list");
+    std::ofstream(root / "start.txt") << "5 5 Enter\n";
+    const std::string race = game + " --headless --no-render --fixed-clock --uncapped --autopilot --seed 1 --frames 2400 --course little-loop" +
+                             " --input " + (root / "start.txt").string() + " --trace " + (root / "race.jsonl").string() +
+                             " >/dev/null 2>" + (root / "race.err").string();
+    ASSERT_EQ(std::system(race.c_str()), 0) << Slurp(root / "race.err");
+    std::ifstream trace(root / "race.jsonl");
+    std::string lastLine;
+    for (std::string line; std::getline(trace, line);) lastLine = line;
+    // The player's bike has finished its one lap.
+    EXPECT_NE(lastLine.find("\"courseId\":\"little-loop\""), std::string::npos);
+    const size_t bikes = lastLine.find("\"bikes\":[{");
+    ASSERT_NE(bikes, std::string::npos);
+    const size_t lap = lastLine.find("\"lap\":", bikes);
+    ASSERT_NE(lap, std::string::npos);
+    EXPECT_GE(std::atoi(lastLine.c_str() + lap + 6), 2) << lastLine.substr(bikes, 400);
+    fs::remove_all(root);
+}

@@ -1,0 +1,635 @@
+#include "course/CourseMaker.h"
+
+#include "model/GltfWriter.h"
+#include "model/Texture.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace gen;
+
+namespace coursemake {
+namespace {
+
+constexpr float kRoadY = 0.15f;    // bikes ride at 0.2 and look down onto this
+constexpr float kGroundY = 0.08f;  // a little below the road
+constexpr float kFenceHeight = 1.2f;
+constexpr float kSliceStep = 1.5f;
+constexpr float kGroundHalf = 780.0f;
+// Where the objects a course does without stand: on the ground, beyond the sky dome.
+constexpr float kAwayX = 650.0f, kAwayZ = -650.0f;
+
+struct Rgb {
+    float r, g, b;
+};
+
+struct Theme {
+    Rgb asphalt, line, kerbA, kerbB, ground, groundFar, fenceA, fenceB, hills, rock, plant;
+    Rgb skyHorizon, skyZenith;
+    Vector3 sunDirection;  // where the light travels
+    Rgb sun, ambient;
+    enum Scenery { kRocksAndCacti, kTrees, kRocks } scenery;
+    float ripple;  // ground texture ripples (sand), 0 for none
+};
+
+Theme ThemeNamed(const std::string& name) {
+    if (name == "meadow")
+        return {{0.24f, 0.25f, 0.28f}, {0.9f, 0.9f, 0.88f}, {0.15f, 0.45f, 0.2f}, {0.88f, 0.88f, 0.86f},
+                {0.3f, 0.5f, 0.2f}, {0.36f, 0.52f, 0.3f}, {0.12f, 0.3f, 0.7f}, {0.88f, 0.88f, 0.9f},
+                {0.3f, 0.45f, 0.3f}, {0.48f, 0.47f, 0.45f}, {0.16f, 0.38f, 0.14f},
+                {0.78f, 0.88f, 0.95f}, {0.2f, 0.45f, 0.9f}, {-0.35f, -1.0f, -0.25f},
+                {3.2f, 3.05f, 2.8f}, {0.55f, 0.6f, 0.66f}, Theme::kTrees, 0.0f};
+    if (name == "dusk")
+        return {{0.2f, 0.19f, 0.22f}, {0.95f, 0.8f, 0.3f}, {0.9f, 0.7f, 0.1f}, {0.12f, 0.12f, 0.14f},
+                {0.45f, 0.28f, 0.22f}, {0.35f, 0.22f, 0.25f}, {0.92f, 0.72f, 0.12f}, {0.14f, 0.14f, 0.16f},
+                {0.32f, 0.2f, 0.26f}, {0.4f, 0.28f, 0.26f}, {0.3f, 0.32f, 0.18f},
+                {0.98f, 0.55f, 0.3f}, {0.22f, 0.16f, 0.42f}, {0.75f, -0.45f, 0.45f},
+                {3.0f, 2.2f, 1.5f}, {0.5f, 0.42f, 0.55f}, Theme::kRocks, 0.6f};
+    return {{0.26f, 0.26f, 0.27f}, {0.8f, 0.8f, 0.8f}, {0.72f, 0.12f, 0.1f}, {0.82f, 0.82f, 0.8f},
+            {0.62f, 0.5f, 0.33f}, {0.55f, 0.46f, 0.33f}, {0.7f, 0.14f, 0.12f}, {0.85f, 0.85f, 0.82f},
+            {0.55f, 0.42f, 0.32f}, {0.5f, 0.42f, 0.36f}, {0.2f, 0.45f, 0.18f},
+            {0.82f, 0.9f, 0.97f}, {0.22f, 0.45f, 0.85f}, {0.0f, -1.0f, 0.3f},
+            {3.0f, 3.0f, 3.0f}, {0.6f, 0.6f, 0.6f}, Theme::kRocksAndCacti, 1.0f};
+}
+
+std::vector<Sample> Slices(const CentreLine& line) {
+    std::vector<Sample> out;
+    const float L = line.Length();
+    const int n = int(std::ceil(L / kSliceStep));
+    for (int i = 0; i <= n; ++i) out.push_back(line.At(L * float(i) / float(n)));
+    out.back() = out.front();
+    out.back().s = L;
+    return out;
+}
+
+// Distance to the line over samples a metre apart, bucketed: enough for
+// placing scenery and painting the map. Beyond maxDistance it answers maxDistance.
+struct NearLine {
+    static constexpr float kCell = 8.0f;
+    std::vector<Vector3> points;
+    float minX = 0, minZ = 0, reach;
+    int nx = 0, nz = 0;
+    std::vector<std::vector<uint32_t>> cells;
+    NearLine(const CentreLine& line, float maxDistance) : reach(maxDistance) {
+        for (size_t i = 0; i < line.samples.size(); i += 4) points.push_back(line.samples[i].p);
+        points.push_back(line.samples.back().p);
+        float maxX, maxZ;
+        line.Bounds(minX, minZ, maxX, maxZ);
+        nx = int((maxX - minX) / kCell) + 1, nz = int((maxZ - minZ) / kCell) + 1;
+        cells.resize(size_t(nx) * size_t(nz));
+        for (size_t i = 0; i + 1 < points.size(); ++i) {
+            const int cx = std::clamp(int((points[i].x - minX) / kCell), 0, nx - 1);
+            const int cz = std::clamp(int((points[i].z - minZ) / kCell), 0, nz - 1);
+            cells[size_t(cz) * size_t(nx) + size_t(cx)].push_back(uint32_t(i));
+        }
+    }
+    float Distance(float x, float z) const {
+        float best = reach * reach;
+        const int r = int(std::ceil(reach / kCell)) + 1;
+        const int cx = int(std::floor((x - minX) / kCell)), cz = int(std::floor((z - minZ) / kCell));
+        for (int j = std::max(0, cz - r); j <= std::min(nz - 1, cz + r); ++j)
+            for (int i = std::max(0, cx - r); i <= std::min(nx - 1, cx + r); ++i)
+                for (uint32_t k : cells[size_t(j) * size_t(nx) + size_t(i)]) {
+                    const Vector3 a = points[k], b = points[k + 1];
+                    const float dx = b.x - a.x, dz = b.z - a.z, len2 = dx * dx + dz * dz;
+                    float t = len2 > 0 ? ((x - a.x) * dx + (z - a.z) * dz) / len2 : 0.0f;
+                    t = std::clamp(t, 0.0f, 1.0f);
+                    const float ex = a.x + dx * t - x, ez = a.z + dz * t - z;
+                    best = std::min(best, ex * ex + ez * ez);
+                }
+        return std::sqrt(best);
+    }
+};
+
+void QuadFacing(Mesh& m, int mat, Vector3 a, Vector3 b, Vector3 c, Vector3 d, Vector3 facing, Vector2 uv0, Vector2 uv1) {
+    if (FaceNormal(a, b, c).Dot(facing) < 0)
+        m.Face(mat, {d, c, b, a}, {{uv1.x, uv1.y}, {uv1.x, uv0.y}, {uv0.x, uv0.y}, {uv0.x, uv1.y}});
+    else
+        m.Face(mat, {a, b, c, d}, {{uv0.x, uv1.y}, {uv0.x, uv0.y}, {uv1.x, uv0.y}, {uv1.x, uv1.y}});
+}
+
+bool WriteTextures(const fs::path& dir, const Theme& t) {
+    bool ok = true;
+    {   // asphalt: soft grain, edge lines, dashed centre line; 10 units per repeat along v
+        Image img(128, 256);
+        for (int y = 0; y < img.height; ++y)
+            for (int x = 0; x < img.width; ++x) {
+                const float u = (x + 0.5f) / img.width, v = (y + 0.5f) / img.height;
+                const float n = 0.6f * TileNoise(u, v, 16, 11) + 0.4f * TileNoise(u, v, 48, 12);
+                const float k = 1.0f + 0.23f * (n - 0.5f);
+                float r = t.asphalt.r * k, g = t.asphalt.g * k, b = t.asphalt.b * k;
+                if ((u > 0.018f && u < 0.048f) || (u > 0.952f && u < 0.982f)) r = t.line.r, g = t.line.g, b = t.line.b;
+                if (u > 0.492f && u < 0.508f && std::fmod(v, 0.5f) < 0.25f) r = t.line.r, g = t.line.g, b = t.line.b * 0.7f;
+                img.Set(x, y, r, g, b);
+            }
+        ok &= img.Save(dir / "Road" / "asphalt.png");
+    }
+    {   // kerb blocks
+        Image img(32, 64);
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 32; ++x) {
+                const Rgb c = (y / 32) == 0 ? t.kerbA : t.kerbB;
+                const float shade = 0.95f - 0.08f * float(x) / 32.0f;
+                img.Set(x, y, c.r * shade, c.g * shade, c.b * shade);
+            }
+        ok &= img.Save(dir / "Road" / "kerb.png");
+    }
+    {   // chequered start line and banner
+        Image img(64, 64);
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x) {
+                const float c = ((x / 8) + (y / 8)) % 2 == 0 ? 0.85f : 0.08f;
+                img.Set(x, y, c, c, c);
+            }
+        ok &= img.Save(dir / "Road" / "checker.png");
+    }
+    {   // ground: low contrast grain, ripples on sand
+        Image img(128, 128);
+        for (int y = 0; y < 128; ++y)
+            for (int x = 0; x < 128; ++x) {
+                const float u = (x + 0.5f) / 128, v = (y + 0.5f) / 128;
+                const float n = 0.5f * TileNoise(u, v, 8, 21) + 0.3f * TileNoise(u, v, 32, 22) + 0.2f * TileNoise(u, v, 64, 23);
+                const float ripple = 0.5f + 0.5f * std::sin((v + 0.08f * TileNoise(u, v, 4, 24)) * 2 * kPi * 6);
+                const float k = 0.9f + 0.14f * n + 0.05f * ripple * t.ripple;
+                img.Set(x, y, t.ground.r * k, t.ground.g * k, t.ground.b * k);
+            }
+        ok &= img.Save(dir / "Ground" / "ground.png");
+    }
+    {   // fence boards with a dark foot and cap
+        Image img(64, 32);
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 64; ++x) {
+                const Rgb c = (x / 16) % 2 == 0 ? t.fenceA : t.fenceB;
+                float r = c.r, g = c.g, b = c.b;
+                if (y < 3 || y >= 28) r = g = b = 0.2f;
+                if (x % 16 == 0) r *= 0.7f, g *= 0.7f, b *= 0.7f;
+                img.Set(x, y, r, g, b);
+            }
+        ok &= img.Save(dir / "Wall" / "barrier.png");
+    }
+    return ok;
+}
+
+bool WriteRoad(const fs::path& dir, const Description& d, const CentreLine& line) {
+    Mesh m;
+    const int asphalt = m.AddMaterial(Mat("Asphalt", {1, 1, 1, 1}, 0.9f, "asphalt.png"));
+    const int kerb = m.AddMaterial(Mat("Kerb", {1, 1, 1, 1}, 0.8f, "kerb.png"));
+    const int checker = m.AddMaterial(Mat("StartLine", {1, 1, 1, 1}, 0.8f, "checker.png"));
+    const int post = m.AddMaterial(Mat("ArchPost", {0.35f, 0.36f, 0.4f, 1}, 0.6f, ""));
+    const std::vector<Sample> sl = Slices(line);
+    const float w = d.HalfWidth(), kw = 0.8f, y = kRoadY, vPer = 1.0f / 10.0f;
+    auto at = [&](const Sample& s, float off) { const Vector3 p = s.p + s.Right() * off; return Vector3{p.x, y, p.z}; };
+    for (size_t i = 0; i + 1 < sl.size(); ++i) {
+        const Sample &a = sl[i], &b = sl[i + 1];
+        const bool bend = a.curvature != 0.0f || b.curvature != 0.0f;
+        const float va = a.s * vPer, vb = b.s * vPer;
+        auto strip = [&](int mat, float o0, float o1, float u0, float u1, float v0, float v1) {
+            m.Face(mat, {at(a, o0), at(b, o0), at(b, o1), at(a, o1)}, {{u0, v0}, {u0, v1}, {u1, v1}, {u1, v0}});
+        };
+        if (bend) {
+            const float ka = a.s / 2.0f, kb = b.s / 2.0f;
+            strip(kerb, -w, -w + kw, 0, 1, ka, kb);
+            strip(asphalt, -w + kw, w - kw, kw / (2 * w), 1 - kw / (2 * w), va, vb);
+            strip(kerb, w - kw, w, 0, 1, ka, kb);
+        } else {
+            strip(asphalt, -w, w, 0, 1, va, vb);
+        }
+    }
+    const float ly = y + 0.01f;
+    m.Face(checker, {{-w, ly, -0.6f}, {-w, ly, 0.6f}, {w, ly, 0.6f}, {w, ly, -0.6f}}, {{0, 1}, {0, 0}, {8, 0}, {8, 1}});
+    const float px = d.FenceOffset() + 1.2f;
+    m.Box(post, {-px - 0.35f, 0, -0.35f}, {-px + 0.35f, 6.2f, 0.35f});
+    m.Box(post, {px - 0.35f, 0, -0.35f}, {px + 0.35f, 6.2f, 0.35f});
+    m.Box(checker, {-px - 0.2f, 5.0f, -0.15f}, {px + 0.2f, 6.0f, 0.15f}, 0.5f);
+    return WriteGltf(dir / "Road" / "road.gltf", m);
+}
+
+bool WriteGround(const fs::path& dir, const Description& d, const CentreLine& line, const Theme& t) {
+    Mesh m;
+    m.useColors = true;
+    const int ground = m.AddMaterial(Mat("Ground", {1, 1, 1, 1}, 0.95f, "ground.png"));
+    const int hillMat = m.AddMaterial(Mat("Hills", {t.hills.r, t.hills.g, t.hills.b, 1}, 0.9f, ""));
+    float minX, minZ, maxX, maxZ;
+    line.Bounds(minX, minZ, maxX, maxZ);
+    const float cx = (minX + maxX) * 0.5f, cz = (minZ + maxZ) * 0.5f;
+    const int n = 48;
+    auto colour = [&](float x, float z) {
+        const float dd = std::sqrt((x - cx) * (x - cx) + (z - cz) * (z - cz));
+        const float far = std::clamp((dd - 150.0f) / 450.0f, 0.0f, 1.0f);
+        const float v = 0.92f + 0.1f * TileNoise(x / 1600.0f + 0.5f, z / 1600.0f + 0.5f, 12, 31);
+        auto mix = [&](float a, float b) { return v * (1.0f + far * (b / std::max(a, 0.01f) - 1.0f) * 0.6f); };
+        return Color{mix(t.ground.r, t.groundFar.r), mix(t.ground.g, t.groundFar.g), mix(t.ground.b, t.groundFar.b), 1};
+    };
+    Primitive& p = m.Prim(ground);
+    for (int j = 0; j <= n; ++j)
+        for (int i = 0; i <= n; ++i) {
+            const float x = -kGroundHalf + 2 * kGroundHalf * float(i) / n, z = -kGroundHalf + 2 * kGroundHalf * float(j) / n;
+            p.vertices.push_back({{x, kGroundY, z}, {0, 1, 0}, {x / 8.0f, -z / 8.0f}, colour(x, z)});
+        }
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i) {
+            const uint32_t a = uint32_t(j * (n + 1) + i), b = a + uint32_t(n + 1), c = b + 1, e = a + 1;
+            p.indices.insert(p.indices.end(), {a, b, c, a, c, e});
+        }
+    // a ring of hills on the horizon, inside the sky dome
+    const int segs = 72;
+    for (int i = 0; i < segs; ++i) {
+        auto ridge = [&](int k) {
+            const float a = 2 * kPi * float(k % segs) / segs;
+            const float h = 25.0f + 70.0f * TileNoise(float(k % segs) / segs, 0.3f, 9, 41) + 25.0f * Hash01(uint32_t(k % segs), 1, 42);
+            const float r0 = 560.0f, r1 = 610.0f + 30.0f * Hash01(uint32_t(k % segs), 2, 43), r2 = 700.0f;
+            const Vector3 dir{std::sin(a), 0, std::cos(a)};
+            return std::array<Vector3, 3>{Vector3{dir.x * r0, kGroundY - 1, dir.z * r0}, Vector3{dir.x * r1, h, dir.z * r1},
+                                          Vector3{dir.x * r2, kGroundY - 1, dir.z * r2}};
+        };
+        auto a = ridge(i), b = ridge(i + 1);
+        const float shade = 0.85f + 0.15f * Hash01(uint32_t(i), 3, 44);
+        const Color c{shade, shade, shade, 1};
+        Vector3 inward = -(a[1] + b[1]) * 0.5f;
+        inward.y = 0;
+        auto face = [&](Vector3 p0, Vector3 p1, Vector3 p2, Vector3 want) {
+            if (FaceNormal(p0, p1, p2).Dot(want) < 0) std::swap(p1, p2);
+            m.Face(hillMat, {p0, p1, p2}, {}, c);
+        };
+        const Vector3 up{0, 1, 0};
+        face(a[0], a[1], b[1], inward + up * 300.0f);
+        face(a[0], b[1], b[0], inward + up * 300.0f);
+        face(a[1], a[2], b[2], -inward + up * 300.0f);
+        face(a[1], b[2], b[1], -inward + up * 300.0f);
+    }
+    // scenery outside the fence
+    const int stone = m.AddMaterial(Mat("Rock", {t.rock.r, t.rock.g, t.rock.b, 1}, 0.9f));
+    const int plant = m.AddMaterial(Mat("Plant", {t.plant.r, t.plant.g, t.plant.b, 1}, 0.8f));
+    const int trunk = m.AddMaterial(Mat("Trunk", {0.36f, 0.25f, 0.16f, 1}, 0.9f));
+    const NearLine near(line, d.FenceOffset() + 6.0f);
+    const float spanX = maxX - minX + 80.0f, spanZ = maxZ - minZ + 80.0f;
+    const int wanted = std::clamp(int(line.Length() / 5.0f), 40, 160);
+    int placed = 0;
+    const float clear = d.FenceOffset() + 4.0f;
+    for (uint32_t i = 0; i < 4000 && placed < wanted; ++i) {
+        const float x = minX - 40.0f + spanX * Hash01(i, 5, 61), z = minZ - 40.0f + spanZ * Hash01(i, 6, 62);
+        if (std::fabs(x) < clear + 3.0f && std::fabs(z) < 4.0f) continue;  // the start arch
+        if (near.Distance(x, z) < clear) continue;
+        ++placed;
+        const float size = 0.6f + 2.2f * Hash01(i, 7, 63);
+        const float pick = Hash01(i, 8, 64);
+        if (t.scenery == Theme::kTrees && pick < 0.7f) {
+            const float h = 3.0f + 4.0f * Hash01(i, 9, 65);
+            m.Beam(trunk, {x, kGroundY, z}, {x, kGroundY + h * 0.4f, z}, 0.45f, 0.45f, {0, 0, 1});
+            m.Cylinder(plant, {x, kGroundY + h * 0.3f, z}, {x, kGroundY + h, z}, 1.0f + 0.25f * h, 7, true, 0.05f);
+            continue;
+        }
+        if (t.scenery == Theme::kRocksAndCacti && pick < 0.35f) {
+            const float h = 1.6f + 2.5f * Hash01(i, 9, 65);
+            m.Beam(plant, {x, kGroundY, z}, {x, kGroundY + h, z}, 0.45f, 0.45f, {0, 0, 1});
+            const float side = Hash01(i, 10, 66) < 0.5f ? -1.0f : 1.0f;
+            m.Beam(plant, {x, kGroundY + h * 0.45f, z}, {x + side * 0.8f, kGroundY + h * 0.45f, z}, 0.3f, 0.3f);
+            m.Beam(plant, {x + side * 0.8f, kGroundY + h * 0.4f, z}, {x + side * 0.8f, kGroundY + h * 0.8f, z}, 0.3f, 0.3f, {0, 0, 1});
+            continue;
+        }
+        // a squashed, jittered rock
+        const float a = 6.28f * Hash01(i, 11, 67);
+        Vector3 ring[5];
+        for (int k = 0; k < 5; ++k) {
+            const float tt = a + 6.2832f * float(k) / 5.0f;
+            const float r = size * (0.75f + 0.4f * Hash01(i, 12 + uint32_t(k), 68));
+            ring[k] = {x + std::cos(tt) * r, kGroundY + size * 0.25f, z + std::sin(tt) * r};
+        }
+        const Vector3 top{x + 0.2f * size, kGroundY + size * (0.7f + 0.5f * Hash01(i, 20, 69)), z};
+        const Vector3 bottom{x, kGroundY - 0.3f, z};
+        for (int k = 0; k < 5; ++k) {
+            const Vector3 p0 = ring[k], p1 = ring[(k + 1) % 5];
+            const Vector3 out = (p0 + p1) * 0.5f - Vector3{x, (p0.y + p1.y) * 0.5f, z};
+            auto tri = [&](Vector3 q0, Vector3 q1, Vector3 q2, Vector3 want) {
+                if (FaceNormal(q0, q1, q2).Dot(want) < 0) std::swap(q1, q2);
+                m.Face(stone, {q0, q1, q2});
+            };
+            tri(p0, p1, top, out + Vector3{0, size, 0});
+            tri(p0, p1, bottom, out - Vector3{0, size * 0.2f, 0});
+        }
+    }
+    return WriteGltf(dir / "Ground" / "ground.gltf", m);
+}
+
+bool WriteFence(const fs::path& dir, const Description& d, const CentreLine& line) {
+    Mesh m;
+    const int board = m.AddMaterial(Mat("Barrier", {1, 1, 1, 1}, 0.7f, "barrier.png"));
+    const int cap = m.AddMaterial(Mat("BarrierCap", {0.22f, 0.22f, 0.24f, 1}, 0.7f, ""));
+    const std::vector<Sample> sl = Slices(line);
+    const float h = kFenceHeight, t = 0.3f, off = d.FenceOffset();
+    for (int side = -1; side <= 1; side += 2)
+        for (size_t i = 0; i + 1 < sl.size(); ++i) {
+            const Sample &a = sl[i], &b = sl[i + 1];
+            const Vector3 ra = a.Right() * float(side), rb = b.Right() * float(side);
+            const Vector3 ia = a.p + ra * off, ib = b.p + rb * off;
+            const Vector3 oa = a.p + ra * (off + t), ob = b.p + rb * (off + t);
+            const Vector3 up{0, h, 0};
+            const float u0 = a.s / 4.0f, u1 = b.s / 4.0f;
+            const Vector3 toTrack = -(ra + rb) * 0.5f;
+            QuadFacing(m, board, ia, ia + up, ib + up, ib, toTrack, {u0, 0}, {u1, 1});
+            QuadFacing(m, board, oa, oa + up, ob + up, ob, -toTrack, {u0, 0}, {u1, 1});
+            QuadFacing(m, cap, ia + up, oa + up, ob + up, ib + up, {0, 1, 0}, {0, 0}, {1, 1});
+        }
+    return WriteGltf(dir / "Wall" / "wall.gltf", m);
+}
+
+// Sky dome around the origin in the theme's colours, with the sun where the light comes from.
+bool WriteSky(const fs::path& dir, const Theme& t) {
+    Mesh m;
+    m.useColors = true;
+    const int sky = m.AddMaterial(Mat("Sky", {1, 1, 1, 1}, 1.0f));
+    const int sun = m.AddMaterial(Mat("Sun", {1, 1, 1, 1}, 1.0f));
+    const float R = 760.0f;
+    const int seg = 32, rings = 12;
+    Primitive& p = m.Prim(sky);
+    auto colour = [&](float elev) {
+        const float k = std::pow(1.0f - std::clamp(elev, 0.0f, 1.0f), 3.0f);
+        return Color{t.skyZenith.r + (t.skyHorizon.r - t.skyZenith.r) * k, t.skyZenith.g + (t.skyHorizon.g - t.skyZenith.g) * k,
+                     t.skyZenith.b + (t.skyHorizon.b - t.skyZenith.b) * k, 1};
+    };
+    for (int r = 0; r <= rings; ++r) {
+        const float el = -0.15f + (kPi / 2 + 0.15f) * float(r) / float(rings);
+        for (int s = 0; s <= seg; ++s) {
+            const float az = 2 * kPi * float(s) / float(seg);
+            const Vector3 dv{std::cos(el) * std::sin(az), std::sin(el), std::cos(el) * std::cos(az)};
+            p.vertices.push_back({dv * R, -dv, {float(s) / seg, float(r) / rings}, colour(std::sin(el) * 1.6f)});
+        }
+    }
+    for (int r = 0; r < rings; ++r)
+        for (int s = 0; s < seg; ++s) {
+            const uint32_t a = uint32_t(r * (seg + 1) + s), b = a + 1, c = a + uint32_t(seg + 1), e = c + 1;
+            p.indices.insert(p.indices.end(), {a, c, e, a, e, b});
+        }
+    const Vector3 toSun = (-t.sunDirection).Normalized();
+    const Vector3 right = Vector3{0, 1, 0}.Cross(toSun).Normalized(), up = toSun.Cross(right).Normalized();
+    std::vector<Vector3> disc;
+    for (int i = 0; i < 16; ++i) {
+        const float a = -2 * kPi * float(i) / 16.0f;
+        disc.push_back(toSun * (R - 20.0f) + (right * std::cos(a) + up * std::sin(a)) * 28.0f);
+    }
+    if (FaceNormal(disc[0], disc[1], disc[2]).Dot(toSun) > 0) std::reverse(disc.begin(), disc.end());
+    m.Face(sun, disc, {}, {1.0f, 0.94f, 0.8f, 1});
+    return WriteGltf(dir / "Sky" / "sky.gltf", m);
+}
+
+// A model with nothing to see, far below the ground: for the excavator a course does without.
+bool WriteNothing(const fs::path& dir) {
+    Mesh m;
+    const int mat = m.AddMaterial(Mat("Nothing", {0, 0, 0, 1}, 1.0f));
+    m.Face(mat, {{kAwayX, -50.0f, kAwayZ}, {kAwayX, -50.0f, kAwayZ + 0.01f}, {kAwayX + 0.01f, -50.0f, kAwayZ}});
+    return WriteGltf(dir / "Scenery" / "none.gltf", m);
+}
+
+bool WritePoints(const fs::path& path, const std::vector<Vector3>& points) {
+    std::ofstream out(path);
+    out << points.size() << "\n";
+    char text[96];
+    for (const Vector3& p : points) {
+        std::snprintf(text, sizeof text, "%.3f %.3f %.3f\n", p.x, p.y, p.z);
+        out << text;
+    }
+    return bool(out);
+}
+
+std::vector<Vector3> Checkpoints(const CentreLine& line) {
+    // Even spacing along the lap, pushed towards the outside of tight bends,
+    // as on the desert: the bikes count a point from 20 units away.
+    std::vector<Vector3> out;
+    const float L = line.Length(), first = 22.0f, last = L - 16.0f;
+    const float spacing = std::max(11.0f, (last - first) / 57.0f);
+    for (float s = first; s < last && out.size() < 58; s += spacing) {
+        const Sample here = line.At(s), back = line.At(s - 2.0f), ahead = line.At(s + 2.0f);
+        const float bend = ahead.heading - back.heading;
+        float off = 0.0f;
+        // Tight bends need the push, or the bikes cut them onto the sand; wide
+        // ones (a radius of 40 m and more) none, or the bikes leave them wide.
+        const float radius = here.curvature != 0.0f ? 1.0f / std::fabs(here.curvature) : 1e9f;
+        const float push = radius < 40.0f ? std::min(3.0f, 60.0f / radius) : 0.0f;
+        if (std::fabs(bend) > 0.5f) off = bend < 0 ? push : -push;
+        const Vector3 p = here.p + here.Right() * off;
+        out.push_back({p.x, 0.2f, p.z});
+    }
+    return out;
+}
+
+Vector3 OnRoad(const CentreLine& line, float s, float offset, float y) {
+    const Sample a = line.At(s);
+    const Vector3 p = a.p + a.Right() * offset;
+    return {p.x, y, p.z};
+}
+
+std::vector<Vector3> Boxes(const Description& d, const CentreLine& line, const Placed* sw) {
+    std::vector<Vector3> out;
+    if (!sw) return out;
+    const float hw = d.HalfWidth();
+    const float across[6] = {-0.45f, 0.3f, -0.1f, 0.5f, -0.5f, 0.15f};
+    for (int i = 0; i < 6; ++i)
+        out.push_back(OnRoad(line, sw->distance + 24.0f + 6.0f * float(i), across[i] * hw, 5.0f + 0.6f * float(i)));
+    return out;
+}
+
+bool WriteMap(const fs::path& file, const Description& d, const CentreLine& line, const std::vector<Vector3>& checkpoints,
+              const std::vector<Vector3>& boxes) {
+    float minX, minZ, maxX, maxZ;
+    line.Bounds(minX, minZ, maxX, maxZ);
+    const float margin = d.FenceOffset() + 6.0f;
+    const float x0 = minX - margin, x1 = maxX + margin, z0 = minZ - margin, z1 = maxZ + margin;
+    const float ppu = std::min(4.0f, 1200.0f / std::max(x1 - x0, z1 - z0));
+    const int W = int((x1 - x0) * ppu), H = int((z1 - z0) * ppu);
+    Image img(W, H);
+    auto px = [&](float x) { return int((x - x0) * ppu); };
+    auto py = [&](float z) { return int((z1 - z) * ppu); };
+    const NearLine near(line, d.FenceOffset() + 2.0f);
+    const float fence = d.FenceOffset();
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            const float wx = x0 + (x + 0.5f) / ppu, wz = z1 - (y + 0.5f) / ppu;
+            const float dd = near.Distance(wx, wz);
+            float r = 0.78f, g = 0.66f, b = 0.45f;
+            if (dd > fence + 0.3f) r = 0.62f, g = 0.52f, b = 0.36f;
+            if (dd <= d.HalfWidth()) r = g = 0.33f, b = 0.36f;
+            if (dd > fence - 0.2f && dd < fence + 0.5f) r = 0.8f, g = 0.15f, b = 0.12f;
+            img.Set(x, y, r, g, b);
+        }
+    auto disc = [&](float wx, float wz, float rad, float r, float g, float b) {
+        for (int y = py(wz + rad); y <= py(wz - rad); ++y)
+            for (int x = px(wx - rad); x <= px(wx + rad); ++x) {
+                const float dx = x0 + (x + 0.5f) / ppu - wx, dz = z1 - (y + 0.5f) / ppu - wz;
+                if (dx * dx + dz * dz <= rad * rad) img.Set(x, y, r, g, b);
+            }
+    };
+    img.Fill(px(-d.HalfWidth()), py(0.6f), px(d.HalfWidth()) + 1, py(-0.6f) + 1, 0.95f, 0.95f, 0.95f);
+    for (const Placed& o : d.objects) {
+        const Vector3 p = OnRoad(line, o.distance, o.offset, 0);
+        if (o.kind == "dash") disc(p.x, p.z, 2.0f, 0.1f, 0.6f, 1.0f);
+        else disc(p.x, p.z, 1.6f, 1.0f, 0.55f, 0.0f);
+    }
+    for (const Vector3& b : boxes) disc(b.x, b.z, 0.8f, 0.55f, 0.33f, 0.12f);
+    for (size_t i = 0; i < checkpoints.size(); ++i) {
+        const float c = float(i) / float(checkpoints.size());
+        disc(checkpoints[i].x, checkpoints[i].z, 1.2f, 1.0f - c, 0.2f, c);
+    }
+    disc(0, 0, 1.0f, 1, 1, 1);
+    // How world X/Z map to the picture, for the path-map tool (as the desert's map has).
+    fs::path sidecar = file;
+    sidecar.replace_extension(".json");
+    std::ofstream(sidecar) << "{\"x0\":" << x0 << ",\"z1\":" << z1 << ",\"pixelsPerUnit\":" << ppu << ",\"width\":" << W
+                           << ",\"height\":" << H << "}\n";
+    return img.Save(file);
+}
+
+bool CopyInto(const fs::path& from, const fs::path& to, std::string& error) {
+    std::error_code ec;
+    fs::create_directories(to.parent_path(), ec);
+    if (fs::is_directory(from, ec)) fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
+    else fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
+    if (ec) error = "cannot copy " + from.string() + ": " + ec.message();
+    return !ec;
+}
+
+using json = nlohmann::ordered_json;
+double Mm(float v) { return std::round(double(v) * 1000.0) / 1000.0; }
+json Xyz(float x, float y, float z) { return json::array({Mm(x), Mm(y), Mm(z)}); }
+json Xyz(const Vector3& v) { return Xyz(v.x, v.y, v.z); }
+
+}  // namespace
+
+bool MakeCourse(const Description& d, const CentreLine& line, const fs::path& dataDir, const fs::path& outDir,
+                bool builtIn, std::string& error) {
+    const Theme theme = ThemeNamed(d.theme);
+    std::error_code ec;
+    for (const char* sub : {"Road", "Ground", "Wall", "Sky", "Scenery"}) fs::create_directories(outDir / sub, ec);
+    if (ec) {
+        error = outDir.string() + ": cannot create: " + ec.message();
+        return false;
+    }
+    // The models every course shares, from the game's own content.
+    const std::string dash = builtIn ? "Data/Obstacle/Dash/Dash.gltf" : "Dash/Dash.gltf";
+    const std::string box = builtIn ? "Data/Obstacle/WoodBox/WoodBox.gltf" : "WoodBox/WoodBox.gltf";
+    const std::string gate = builtIn ? "Data/Course/Wall/wall02.gltf" : "Gate/wall02.gltf";
+    const std::string music = builtIn ? "Data/Sound/BGM.wav" : "Music/race.wav";
+    if (!builtIn && !CopyInto(dataDir / "Obstacle" / "Dash", outDir / "Dash", error)) return false;
+    if (!builtIn && !CopyInto(dataDir / "Obstacle" / "WoodBox", outDir / "WoodBox", error)) return false;
+    if (!builtIn && !CopyInto(dataDir / "Course" / "Wall" / "wall02.gltf", outDir / "Gate" / "wall02.gltf", error)) return false;
+    if (!builtIn && !CopyInto(dataDir / "Course" / "Wall" / "wall02.bin", outDir / "Gate" / "wall02.bin", error)) return false;
+    for (const auto& entry : fs::directory_iterator(dataDir / "Course" / "Wall", ec))
+        if (!builtIn && entry.path().extension() == ".png" && !CopyInto(entry.path(), outDir / "Gate" / entry.path().filename(), error)) return false;
+    if (!builtIn && !CopyInto(dataDir / "Sound" / "BGM.wav", outDir / "Music" / "race.wav", error)) return false;
+    bool ok = WriteTextures(outDir, theme);
+    ok = ok && WriteRoad(outDir, d, line) && WriteGround(outDir, d, line, theme) && WriteFence(outDir, d, line);
+    ok = ok && WriteSky(outDir, theme) && WriteNothing(outDir);
+    const Placed* sw = nullptr;
+    for (const Placed& o : d.objects)
+        if (o.kind == "switch") sw = &o;
+    const std::vector<Vector3> checkpoints = Checkpoints(line), boxes = Boxes(d, line, sw);
+    ok = ok && WritePoints(outDir / "check.txt", checkpoints) && WritePoints(outDir / "box.txt", boxes);
+    ok = ok && WriteMap(outDir / "map.png", d, line, checkpoints, boxes);
+    if (!ok) {
+        error = outDir.string() + ": cannot write the course's files";
+        return false;
+    }
+    json c;
+    c["format"] = 1;
+    c["id"] = d.id;
+    c["name"] = d.name;
+    c["author"] = d.author;
+    c["laps"] = d.laps;
+    json& g = c["gameplay"];
+    g["grid"] = json::array({{{"position", Xyz(0.0f, 0.2f, -2.0f)}, {"heading", 0}},
+                             {{"position", Xyz(2.0f, 0.2f, -2.0f)}, {"heading", 0}},
+                             {{"position", Xyz(-2.0f, 0.2f, -2.0f)}, {"heading", 0}}});
+    g["checkpoints"] = "check.txt";
+    g["road"] = "Road/road.gltf";
+    g["ground"] = "Ground/ground.gltf";
+    g["wall"] = "Wall/wall.gltf";
+    json places = json::array();
+    for (const Placed& o : d.objects)
+        if (o.kind == "dash") {
+            const Sample a = line.At(o.distance);
+            const float angle = std::fmod(a.heading, 360.0f);
+            places.push_back({{"position", Xyz(OnRoad(line, o.distance, o.offset, 0.05f))}, {"angle", Mm(angle)}});
+        }
+    g["dashPanels"] = {{"model", dash}, {"places", places}};
+    g["floorSwitch"] = {{"position", sw ? Xyz(OnRoad(line, sw->distance, sw->offset, 0.1f)) : Xyz(kAwayX + 10.0f, 0.1f, kAwayZ)},
+                        {"boxes", "box.txt"},
+                        {"boxModel", box}};
+    // The gate and its switches stand away from the road: a course made from a description has no gate.
+    g["gate"] = {{"position", Xyz(kAwayX, 0.0f, kAwayZ)},
+                 {"angle", 90},
+                 {"model", gate},
+                 {"switches", json::array({Xyz(kAwayX - 9.0f, 0.0f, kAwayZ + 5.0f), Xyz(kAwayX - 9.0f, 0.0f, kAwayZ - 3.5f)})}};
+    g["excavator"] = {{"hinge", Xyz(kAwayX, -40.0f, kAwayZ)}};
+    json& l = c["look"];
+    l["sky"] = "Sky/sky.gltf";
+    l["excavator"] = {{"body", "Scenery/none.gltf"}, {"arm", "Scenery/none.gltf"}, {"cable", "Scenery/none.gltf"}};
+    l["sun"] = {{"direction", Xyz(theme.sunDirection)}, {"colour", Xyz(theme.sun.r, theme.sun.g, theme.sun.b)}};
+    l["ambient"] = Xyz(theme.ambient.r, theme.ambient.g, theme.ambient.b);
+    l["music"] = music;
+    std::ofstream out(outDir / "course.json");
+    out << c.dump(2) << "\n";
+    if (!out) {
+        error = (outDir / "course.json").string() + ": cannot write";
+        return false;
+    }
+    return true;
+}
+
+bool MakeCourseFromFile(const fs::path& descriptionFile, const fs::path& dataDir, const fs::path& outDir, std::string& error) {
+    std::error_code ec;
+    const auto size = fs::file_size(descriptionFile, ec);
+    if (ec || !fs::is_regular_file(descriptionFile, ec)) {
+        error = descriptionFile.string() + ": cannot read";
+        return false;
+    }
+    if (size > kMaxDescriptionBytes) {
+        error = descriptionFile.string() + ": the description is larger than " + std::to_string(kMaxDescriptionBytes) + " bytes";
+        return false;
+    }
+    std::ifstream in(descriptionFile, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    Description d;
+    CentreLine line;
+    if (!Read(text.str(), descriptionFile.string(), d, line, error)) return false;
+    if (!fs::is_regular_file(dataDir / "Obstacle" / "Dash" / "Dash.gltf", ec)) {
+        error = dataDir.string() + ": the game's Data folder is not there (its models are copied into the course)";
+        return false;
+    }
+    // The course's folder is named by its id: OUTDIR itself when so named, else OUTDIR/ID.
+    const fs::path folder = outDir.filename() == d.id ? outDir : outDir / d.id;
+    if (fs::exists(folder, ec) && !fs::exists(folder / "course.json", ec) && !fs::is_empty(folder, ec)) {
+        error = folder.string() + ": is not empty and holds no course; not overwritten";
+        return false;
+    }
+    // Made beside its place and moved in whole, so a half-made course is never raced.
+    const fs::path temp = folder.parent_path() / ("." + d.id + ".making-" + std::to_string(getpid()));
+    fs::remove_all(temp, ec);
+    fs::create_directories(temp, ec);
+    if (ec) {
+        error = temp.string() + ": cannot create: " + ec.message();
+        return false;
+    }
+    if (!MakeCourse(d, line, dataDir, temp, false, error)) {
+        fs::remove_all(temp, ec);
+        return false;
+    }
+    fs::remove_all(folder, ec);
+    fs::rename(temp, folder, ec);
+    if (ec) {
+        error = folder.string() + ": cannot move the course in: " + ec.message();
+        fs::remove_all(temp, ec);
+        return false;
+    }
+    error = folder.string();
+    return true;
+}
+
+}  // namespace coursemake
