@@ -106,8 +106,12 @@ TEST_P(FaultInjection, EveryDataFileInTurn) {
         }
         if (GetParam() != Fault::Removed) std::ofstream(target, std::ios::binary) << content;
 
-        const std::string command = "cd " + work.string() + " && " + VORLAN_BINARY_DIR +
-                                    "/vorlan --headless --no-render --fixed-clock --uncapped --autopilot --seed 3 "
+        // The leak checker is left out of these runs: with one of the files
+        // missing (the ground's buffer) its thread crashed reading the GL
+        // driver's thread-local blocks, however early the check ran. Leaks on
+        // bad input stay checked by the fuzzers and the loader tests.
+        const std::string command = "cd " + work.string() + " && ASAN_OPTIONS=\"${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0\" " +
+                                    VORLAN_BINARY_DIR + "/vorlan --headless --no-render --fixed-clock --uncapped --autopilot --seed 3 "
                                     "--frames 470 --input " +
                                     keys.string() +
                                     " 2>" + (work / "err.txt").string();
