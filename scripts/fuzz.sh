@@ -45,9 +45,10 @@ data_seeds() {
         "$BIN/fuzz_pack_gltf" "$f" "$out/$name.glb" || true
         "$BIN/fuzz_pack_gltf" "$f" "$out/$name.gltf" || true
       done < <(find "$DATA" -name '*.gltf' -print0) ;;
-    image) find "$DATA" -iname '*.png' -exec cp -t "$out" {} + ;;
-    wav) find "$DATA" -iname '*.wav' -exec cp -t "$out" {} + ;;
-    pointfile) find "$DATA" -name '*.txt' -exec cp -t "$out" {} + ;;
+    # Courses share file names (every course has its kerb.png): keep each copy.
+    image) find "$DATA" -iname '*.png' -exec cp --backup=numbered -t "$out" {} + ;;
+    wav) find "$DATA" -iname '*.wav' -exec cp --backup=numbered -t "$out" {} + ;;
+    pointfile) find "$DATA" -name '*.txt' -exec cp --backup=numbered -t "$out" {} + ;;
     course) find "$DATA" -name 'course.json' -exec cp --backup=numbered -t "$out" {} + ;;
   esac
   find "$out" -type f -size +"${MAXLEN[$target]}"c -delete
