@@ -58,10 +58,6 @@ private:
     };
     PictureSetup SetUpPictures(IPlatform& platform, const Game* game);
     bool AutoScaleInForce(const Game* game) const;
-    // The course to start on: a replay's own (false, with one line, when it
-    // is missing or has changed), --course (false when unknown), or the
-    // settings' choice with a fallback to the first playable course.
-    bool StartCourse(const ReplayHeader* recorded, const CourseData*& course) const;
     std::string courseId;  // for --stats
     PauseOverlay pauseOverlay;
 };
