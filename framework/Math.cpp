@@ -65,8 +65,32 @@ Matrix Matrix::CreateRotationX(float radians) {
     return r;
 }
 
+void SinCosDegrees(float degrees, float& sine, float& cosine) {
+    const float turns = degrees / 90.0f;
+    if (turns == std::floor(turns) && std::fabs(turns) < 1e6f) {
+        static constexpr float kSin[4] = {0.0f, 1.0f, 0.0f, -1.0f};
+        const int quarter = int(std::fmod(turns, 4.0f) + 4.0f) % 4;
+        sine = kSin[quarter];
+        cosine = kSin[(quarter + 1) % 4];
+        return;
+    }
+    sine = std::sin(degrees * kDegToRad);
+    cosine = std::cos(degrees * kDegToRad);
+}
+
 Matrix Matrix::CreateRotationY(float radians) {
     const float c = std::cos(radians), s = std::sin(radians);
+    Matrix r;
+    r.m[0][0] = c;
+    r.m[0][2] = -s;
+    r.m[2][0] = s;
+    r.m[2][2] = c;
+    return r;
+}
+
+Matrix Matrix::CreateRotationYDegrees(float degrees) {
+    float s, c;
+    SinCosDegrees(degrees, s, c);
     Matrix r;
     r.m[0][0] = c;
     r.m[0][2] = -s;

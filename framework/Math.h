@@ -11,6 +11,10 @@ constexpr float kPi = 3.14159265f;
 
 struct Matrix;
 
+// Sine and cosine of an angle in degrees, exact at multiples of 90: an object
+// turned onto an axis then moves exactly along it.
+void SinCosDegrees(float degrees, float& sine, float& cosine);
+
 struct Vector2 {
     float x = 0.0f, y = 0.0f;
 
@@ -96,6 +100,8 @@ struct Matrix {
     // Angles in radians; a positive angle about Y turns +Z towards +X.
     static Matrix CreateRotationX(float radians);
     static Matrix CreateRotationY(float radians);
+    // The same turn given in degrees, exact at multiples of 90 (SinCosDegrees).
+    static Matrix CreateRotationYDegrees(float degrees);
     static Matrix CreateRotationZ(float radians);
     static Matrix CreateFromQuaternion(const Quaternion& q);
     static Matrix LookAtLH(const Vector3& eye, const Vector3& target, const Vector3& up);

@@ -16,8 +16,10 @@ void DrawAt(const Matrix& world, const AxModel* model) {
 }
 }  // namespace
 
-ExcavatorArm::ExcavatorArm(AxModelCache& modelCache, const std::string& path, const Vector3& hinge)
-    : model(modelCache.GetModel(path)), pivot(Matrix::CreateTranslation(hinge)) {
+ExcavatorArm::ExcavatorArm(AxModelCache& modelCache, const std::string& path, const Vector3& hinge, float turn)
+    : model(modelCache.GetModel(path)),
+      pivot(turn == 0.0f ? Matrix::CreateTranslation(hinge)
+                         : Matrix::CreateRotationYDegrees(turn) * Matrix::CreateTranslation(hinge)) {
     angle = minAngle;
     rotation = Matrix::CreateRotationZ(angle * kDegToRad);
     world = rotation * pivot;
@@ -60,7 +62,7 @@ void ExcavatorArm::Draw() { DrawAt(Motion().World(this, world), model); }
 
 Excavator::Excavator(AxModelCache& modelCache, const CourseLook& look, const Vector3& hinge)
     : bodyModel(modelCache.GetModel(look.excavatorBody)) {
-    arm = new ExcavatorArm(modelCache, look.excavatorArm, hinge);
+    arm = new ExcavatorArm(modelCache, look.excavatorArm, hinge, look.excavatorAngle);
     cableModel = modelCache.GetModel(look.excavatorCable);
 }
 

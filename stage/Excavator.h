@@ -15,7 +15,8 @@ class AxSoundInstance;
 
 class ExcavatorArm {
 public:
-    ExcavatorArm(AxModelCache& modelCache, const std::string& path, const Vector3& hinge);
+    // The arm swings about the hinge across its own x; turn (degrees) turns that plane about the up axis.
+    ExcavatorArm(AxModelCache& modelCache, const std::string& path, const Vector3& hinge, float turn = 0.0f);
     // One frame of the swing: 60 up, 60 down, one to come to rest.
     void Update();
     void Draw();

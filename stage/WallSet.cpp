@@ -32,6 +32,9 @@ MovingWall::MovingWall(AxModelCache& modelCache, const std::string& path, const 
     : model(modelCache.GetModel(path)),
       rotation(Matrix::CreateRotationY(angle * kDegToRad)),
       placement(placement) {
+    float sine, cosine;
+    SinCosDegrees(angle, sine, cosine);
+    leftward = {-cosine, 0.0f, sine};
     world = rotation * placement;
     sound = std::make_shared<AxSoundEffect>();
     sound->Load("Data/Sound/Wall/movewall.wav");
@@ -80,7 +83,7 @@ void MovingWall::Update(bool trigger) {
     }
     instance->SetPosition(world.Translation());
     instance->Apply3D();
-    slide = Matrix::CreateTranslation(0.0f, 0.0f, offset);
+    slide = Matrix::CreateTranslation(leftward.x * offset, 0.0f, leftward.z * offset);
     world = rotation * placement * slide;
 }
 

@@ -24,7 +24,8 @@ struct Wall {
     Matrix world;
 };
 
-// The gate: slides along its own Z between -3.0 and 3.5 of its placement.
+// The gate: slides across, from 3.0 to its right to 3.5 to its left of its placement
+// (its own x runs to its right).
 class MovingWall {
 public:
     MovingWall(AxModelCache& modelCache, const std::string& path, const Matrix& placement, float angle);
@@ -37,6 +38,7 @@ public:
     Matrix rotation;
     Matrix placement;
     Matrix slide;
+    Vector3 leftward;  // the way a positive offset moves it
     float offset = 0.0f;
     bool lowering = false;
     bool raising = false;

@@ -42,6 +42,7 @@ struct CourseLook {
     std::string excavatorBody;
     std::string excavatorArm;
     std::string excavatorCable;
+    float excavatorAngle = 0.0f;  // turns the arm's swing about the up axis, degrees
     CoursePoint sunDirection{0.0f, -1.0f, 0.3f};
     CoursePoint sunColour{3.0f, 3.0f, 3.0f};
     CoursePoint ambient{0.6f, 0.6f, 0.6f};

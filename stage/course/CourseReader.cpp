@@ -173,6 +173,7 @@ void ParseInto(const std::string& text, const std::string& folder, bool builtIn,
     look.excavatorBody = ModelPath(Member(ex, "body", "look.excavator"), "look.excavator.body", folder, builtIn);
     look.excavatorArm = ModelPath(Member(ex, "arm", "look.excavator"), "look.excavator.arm", folder, builtIn);
     look.excavatorCable = ModelPath(Member(ex, "cable", "look.excavator"), "look.excavator.cable", folder, builtIn);
+    if (ex.contains("angle")) look.excavatorAngle = Angle(ex["angle"], "look.excavator.angle");
     const json& sun = Member(l, "sun", "look");
     const auto colour = [](const json& v, const std::string& f) {
         const CoursePoint p = Point(v, f);

@@ -34,6 +34,29 @@ TEST(Math, RotationRowsAreTheRowVectorForms) {
     ExpectVectorNear(forward, {1, 0, 0}, 1e-5f);
 }
 
+TEST(Math, RightAnglesInDegreesAreExact) {
+    // A gate turned onto an axis must slide exactly along it, or its place drifts.
+    const struct {
+        float degrees, sine, cosine;
+    } exact[] = {{0, 0, 1}, {90, 1, 0}, {180, 0, -1}, {270, -1, 0}, {360, 0, 1}, {-90, -1, 0}, {450, 1, 0}, {-270, 1, 0}};
+    for (const auto& e : exact) {
+        float s = 7, c = 7;
+        SinCosDegrees(e.degrees, s, c);
+        EXPECT_EQ(s, e.sine) << e.degrees;
+        EXPECT_EQ(c, e.cosine) << e.degrees;
+        const Vector3 forward = Vector3::Transform({0, 0, 1}, Matrix::CreateRotationYDegrees(e.degrees));
+        EXPECT_EQ(forward.x, e.sine) << e.degrees;
+        EXPECT_EQ(forward.z, e.cosine) << e.degrees;
+    }
+    float s, c;
+    SinCosDegrees(30.0f, s, c);
+    EXPECT_NEAR(s, 0.5f, 1e-6f);
+    EXPECT_NEAR(c, 0.8660254f, 1e-6f);
+    const Matrix general = Matrix::CreateRotationYDegrees(123.0f), radians = Matrix::CreateRotationY(123.0f * kDegToRad);
+    for (int r = 0; r < 4; ++r)
+        for (int k = 0; k < 4; ++k) EXPECT_NEAR(general.m[r][k], radians.m[r][k], 1e-6f);
+}
+
 TEST(Math, CompositesApplyLeftToRight) {
     const Matrix world = Matrix::CreateScale(2.0f) * Matrix::CreateRotationY(90.0f * kDegToRad) *
                          Matrix::CreateTranslation(10, 0, 0);

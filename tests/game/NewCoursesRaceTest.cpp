@@ -1,7 +1,8 @@
 // The courses made from descriptions race as well as the desert: on every
 // difficulty, with the player's bike on autopilot, every bike rides its three
 // laps on the road, never stands slowed for long unless a fallen box holds it,
-// and on normal the three finish close together.
+// and on normal the three finish close together. Where a course has them, the
+// excavator's arm swings and the gate moves in the race.
 
 #include "JsonLines.h"
 #include "SharedRun.h"
@@ -22,6 +23,7 @@ struct BikeFigures {
 
 struct RaceFigures {
     BikeFigures bikes[3];
+    long armFrames = 0, gateFrames = 0;  // frames the arm swung, the gate moved
 };
 
 RaceFigures Race(const std::string& course, const std::string& difficulty, long frames) {
@@ -32,8 +34,12 @@ RaceFigures Race(const std::string& course, const std::string& difficulty, long 
                       " --profile {dir} --course " + course + " --input {dir}/start.txt --trace {dir}/race.jsonl");
     EXPECT_EQ(run.status, 0);
     RaceFigures race;
+    double gate = 0.0;
     for (const nlohmann::json& frame : ReadJsonLines(run.dir / "race.jsonl")) {
         EXPECT_EQ(frame["courseId"], course);
+        race.armFrames += frame["obstacles"]["armMoving"].get<bool>();
+        race.gateFrames += frame["walls"]["offset"].get<double>() != gate;
+        gate = frame["walls"]["offset"];
         const bool racing = frame["mode"] == 0 && frame["timer"]["countdown"] == 0;
         if (!racing) continue;
         const auto& boxes = frame["obstacles"]["boxes"];
@@ -61,10 +67,16 @@ RaceFigures Race(const std::string& course, const std::string& difficulty, long 
     return race;
 }
 
-void CheckCourse(const std::string& course, long frames) {
+void CheckCourse(const std::string& course, long frames, bool gateAndExcavator) {
+    long gateFrames = 0;
     for (const std::string difficulty : {"easy", "normal", "hard"}) {
         SCOPED_TRACE(course + " on " + difficulty);
         const RaceFigures race = Race(course, difficulty, frames);
+        // The bikes ride over the floor switch, so the arm swings on every difficulty.
+        if (gateAndExcavator) EXPECT_GE(race.armFrames, 121);
+        gateFrames += race.gateFrames;
+        std::printf("%s %s: the arm swung %ld frames, the gate moved %ld\n", course.c_str(), difficulty.c_str(), race.armFrames,
+                    race.gateFrames);
         long first = -1, last = -1;
         for (int i = 0; i < 3; ++i) {
             SCOPED_TRACE("bike " + std::to_string(i));
@@ -81,10 +93,11 @@ void CheckCourse(const std::string& course, long frames) {
         }
         if (difficulty == "normal") EXPECT_LE(last - first, 900) << "the three finish more than 15 s apart";
     }
+    if (gateAndExcavator) EXPECT_GT(gateFrames, 0) << "no bike moved the gate in three races";
 }
 
 }  // namespace
 
-TEST(NewCourses, RiversideRacesOnEveryDifficulty) { CheckCourse("riverside", 7300); }
+TEST(NewCourses, RiversideRacesOnEveryDifficulty) { CheckCourse("riverside", 7300, true); }
 
-TEST(NewCourses, CanyonRacesOnEveryDifficulty) { CheckCourse("canyon", 6450); }
+TEST(NewCourses, CanyonRacesOnEveryDifficulty) { CheckCourse("canyon", 6450, false); }

@@ -68,6 +68,7 @@ TEST_F(CourseFileTest, TheLookChangesNoHashTheGameplayDoes) {
     course_copy::CopyDesert(user / "repainted", "repainted", "Repainted", [](json& c) {
         c["look"]["sun"]["colour"] = json::array({1.0, 0.5, 0.5});
         c["look"]["music"] = "Sound/Title.WAV";
+        c["look"]["excavator"]["angle"] = 90;
         c["name"] = "Repainted at night";
     });
     course_copy::CopyDesert(user / "moved", "moved", "Moved",
@@ -105,6 +106,7 @@ TEST_F(CourseFileTest, EveryKindOfFaultIsRefusedWithItsFileAndField) {
         {"range", "laps: is out of range", set("/laps", 0)},
         {"notnumber", "gameplay.grid[1].position[2]: is not a number", set("/gameplay/grid/1/position/2", "far")},
         {"infinite", "gameplay.gate.angle: is out of range", set("/gameplay/gate/angle", 1e300)},
+        {"swing", "look.excavator.angle: is not a number", set("/look/excavator/angle", "east")},
         {"format", "format: is 2", set("/format", 2)},
         {"absurd", "gameplay.dashPanels.places: has more than",
          [](json& c, const fs::path&) {

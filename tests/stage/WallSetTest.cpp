@@ -73,4 +73,28 @@ TEST_F(WallTest, TheOtherSwitchReversesAtOnceAndTwoPressesInOneFrameCountOnce) {
     EXPECT_TRUE(Walls().switchOn[0] && Walls().switchOn[1]);
 }
 
+TEST_F(WallTest, AGateTurnedOntoAnyRoadSlidesAcrossIt) {
+    // Turned to the road it stands across, the gate slides towards its own
+    // left; on an axis exactly along it, elsewhere along the turned left.
+    const struct {
+        float angle;
+        Vector3 left;
+    } turns[] = {{90.0f, {0, 0, 1}}, {270.0f, {0, 0, -1}}, {0.0f, {-1, 0, 0}}, {180.0f, {1, 0, 0}}, {135.0f, {0.7071068f, 0, 0.7071068f}}};
+    const Vector3 at(73.608f, 0.0f, -79.25f);
+    for (const auto& turn : turns) {
+        SCOPED_TRACE(turn.angle);
+        MovingWall gate(*game->modelCache, "Data/Course/Wall/wall02.gltf", Matrix::CreateTranslation(at), turn.angle);
+        gate.Update(true);
+        for (int f = 0; f < 30; ++f) gate.Update(false);
+        const Vector3 moved = gate.world.Translation() - at;
+        EXPECT_NEAR(moved.x, turn.left.x * 3.5f, 1e-4f);
+        EXPECT_NEAR(moved.z, turn.left.z * 3.5f, 1e-4f);
+        if (turn.left.x == 0.0f) EXPECT_EQ(gate.world.Translation().x, at.x);
+        if (turn.left.z == 0.0f) EXPECT_EQ(gate.world.Translation().z, at.z);
+        gate.Update(true);
+        for (int f = 0; f < 40; ++f) gate.Update(false);
+        EXPECT_NEAR((gate.world.Translation() - at).Dot(turn.left), -3.0f, 1e-4f);
+    }
+}
+
 }  // namespace

@@ -5,7 +5,9 @@
 #include "course/Description.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -30,7 +32,9 @@ const std::string kLoop =
     "arc 25 180\n"
     "straight 60\n"
     "dash 30 centre\n"
-    "switch 150 left\n";
+    "switch 150 left\n"
+    "excavator 185 left\n"
+    "gate 240\n";
 
 std::string Refusal(const std::string& text) {
     coursemake::Description d;
@@ -93,6 +97,19 @@ TEST(CourseDescription, EachFaultIsRefusedWithTheLineSegmentOrObjectAndWhy) {
         {Replace(kLoop, "switch 150 left", "switch 150 left\nswitch 200 right"), "line 12: switch: a course has one floor switch"},
         {Replace(kLoop, "name Little Loop\n", ""), "name: is missing"},
         {std::string("id a\0b\n", 7), "line 1: holds a control character"},
+        // the gate: on a straight wide enough, clear of the start, of the boxes and of other objects
+        {Replace(kLoop, "width 14", "width 12"), "gate (line 13): needs a road at least 14.0 m wide"},
+        {Replace(kLoop, "gate 240", "gate 65"), "gate (line 13): must stand on a straight"},
+        {Replace(kLoop, "gate 240", "gate 65"), "segment 2 (line 6, arc 25.0 180.0) bends there"},
+        {Replace(kLoop, "gate 240", "gate 15"), "gate (line 13): stands too near the start line"},
+        {Replace(kLoop, "gate 240", "gate 200"), "switch (line 11): its boxes would fall by the gate (line 13)"},
+        {Replace(kLoop, "gate 240", "gate 240\ndash 236 centre"), "dash (line 14): stands in the way of the gate (line 13)"},
+        {Replace(kLoop, "gate 240", "gate 240\ngate 100"), "line 14: gate: a course has one gate"},
+        {Replace(kLoop, "gate 240", "gate 240 left"), "line 13: gate: write it as 'gate DISTANCE'"},
+        // the excavator: beside the road, its body outside every fence
+        {Replace(kLoop, "excavator 185 left", "excavator 185 centre"), "line 12: excavator: the side must be left or right"},
+        {Replace(Replace(Replace(kLoop, "arc 25 180", "arc 16 180"), "arc 25 180", "arc 16 180"), "excavator 185 left", "excavator 185 right"),
+         "excavator (line 12): its body would stand 7."},
     };
     for (const Case& c : cases) {
         const std::string error = Refusal(c.text);
@@ -133,8 +150,27 @@ TEST(CourseDescription, TheReadmeExampleBuildsAndRacesToTheFinish) {
     const fs::path folder = root / "profile" / "courses" / "little-loop";
     EXPECT_EQ(Slurp(root / "made"), folder.string() + "\n");
     for (const char* file : {"course.json", "check.txt", "box.txt", "map.png", "Road/road.gltf", "Wall/wall.gltf",
-                             "Ground/ground.gltf", "Sky/sky.gltf", "Music/race.wav", "Dash/Dash.gltf"})
+                             "Ground/ground.gltf", "Sky/sky.gltf", "Music/race.wav", "Dash/Dash.gltf", "Scenery/excavator.gltf"})
         EXPECT_TRUE(fs::is_regular_file(folder / file)) << file;
+    {
+        // The far straight runs south along x = 50: the gate stands across it
+        // 240 m into the lap, a little right of the centre, its switches 9 m
+        // before it either side; the excavator's hinge hangs over the road
+        // 185 m in, its body to the east, the way the desert's faces turned round.
+        const nlohmann::json c = nlohmann::json::parse(Slurp(folder / "course.json"));
+        const auto& gate = c["gameplay"]["gate"];
+        const double gateZ = 60.0 - (240.0 - (60.0 + 25.0 * M_PI));
+        EXPECT_NEAR(gate["position"][0].get<double>(), 49.25, 0.01);
+        EXPECT_NEAR(gate["position"][2].get<double>(), gateZ, 0.01);
+        EXPECT_EQ(gate["angle"].get<double>(), 180.0);
+        EXPECT_NEAR(gate["switches"][0][0].get<double>(), 54.25, 0.01);
+        EXPECT_NEAR(gate["switches"][1][0].get<double>(), 45.75, 0.01);
+        EXPECT_NEAR(gate["switches"][0][2].get<double>(), gateZ + 9.0, 0.01);
+        const auto& hinge = c["gameplay"]["excavator"]["hinge"];
+        EXPECT_NEAR(hinge[0].get<double>(), 46.2, 0.01);
+        EXPECT_NEAR(hinge[2].get<double>(), 60.0 - (185.0 - (60.0 + 25.0 * M_PI)), 0.01);
+        EXPECT_EQ(c["look"]["excavator"]["angle"].get<double>(), 180.0);
+    }
     // A second run replaces the course whole.
     ASSERT_EQ(std::system(make.c_str()), 0) << Slurp(root / "made");
     // A refused description leaves nothing behind and says why in one line.

@@ -2,6 +2,7 @@
 
 #include "model/GltfWriter.h"
 #include "model/Texture.h"
+#include "models/ExcavatorModel.h"
 
 #include <nlohmann/json.hpp>
 
@@ -388,6 +389,17 @@ bool WriteNothing(const fs::path& dir) {
     return WriteGltf(dir / "Scenery" / "none.gltf", m);
 }
 
+// The desert's excavator moved and turned to its place on this course; the
+// arm stays about its hinge, and the game turns its swing by the same angle.
+bool WriteExcavator(const fs::path& dir, const ExcavatorPlace& at) {
+    const Matrix move = at.FromDesert();
+    Mesh body, cable;
+    body.Append(ExcavatorBody(), move);
+    cable.Append(ExcavatorCable(), move);
+    return WriteGltf(dir / "excavator.gltf", body) && WriteGltf(dir / "cable.gltf", cable) &&
+           WriteGltf(dir / "arm.gltf", ExcavatorArm());
+}
+
 bool WritePoints(const fs::path& path, const std::vector<Vector3>& points) {
     std::ofstream out(path);
     out << points.size() << "\n";
@@ -469,8 +481,27 @@ bool WriteMap(const fs::path& file, const Description& d, const CentreLine& line
     img.Fill(px(-d.HalfWidth()), py(0.6f), px(d.HalfWidth()) + 1, py(-0.6f) + 1, 0.95f, 0.95f, 0.95f);
     for (const Placed& o : d.objects) {
         const Vector3 p = OnRoad(line, o.distance, o.offset, 0);
-        if (o.kind == "dash") disc(p.x, p.z, 2.0f, 0.1f, 0.6f, 1.0f);
-        else disc(p.x, p.z, 1.6f, 1.0f, 0.55f, 0.0f);
+        if (o.kind == "dash") {
+            disc(p.x, p.z, 2.0f, 0.1f, 0.6f, 1.0f);
+        } else if (o.kind == "switch") {
+            disc(p.x, p.z, 1.6f, 1.0f, 0.55f, 0.0f);
+        } else if (o.kind == "gate") {
+            for (float across = -3.5f; across <= 3.5f; across += 0.5f) {
+                const Vector3 q = OnRoad(line, o.distance, kGateAcross + across, 0);
+                disc(q.x, q.z, 0.6f, 0.95f, 0.8f, 0.1f);
+            }
+            for (float side : {-1.0f, 1.0f}) {
+                const Vector3 q = OnRoad(line, o.distance - kGateSwitchBack, side * kGateSwitchAcross, 0);
+                disc(q.x, q.z, 1.2f, 0.2f, 0.85f, 0.3f);
+            }
+        } else if (o.kind == "excavator") {
+            const ExcavatorPlace at = PlaceExcavator(d, line, o);
+            const float mid = 0.5f * (kExcavatorBodyNear + kExcavatorBodyFar);
+            for (float across = 0.0f; across <= mid; across += 1.0f) {
+                const Vector3 q = at.hinge + at.towardsBody * across;
+                disc(q.x, q.z, across < mid - 1.0f ? 0.5f : 4.0f, 0.9f, 0.65f, 0.05f);
+            }
+        }
     }
     for (const Vector3& b : boxes) disc(b.x, b.z, 0.8f, 0.55f, 0.33f, 0.12f);
     for (size_t i = 0; i < checkpoints.size(); ++i) {
@@ -526,9 +557,17 @@ bool MakeCourse(const Description& d, const CentreLine& line, const fs::path& da
     bool ok = WriteTextures(outDir, theme);
     ok = ok && WriteRoad(outDir, d, line) && WriteGround(outDir, d, line, theme) && WriteFence(outDir, d, line);
     ok = ok && WriteSky(outDir, theme) && WriteNothing(outDir);
-    const Placed* sw = nullptr;
-    for (const Placed& o : d.objects)
+    const Placed *sw = nullptr, *gateAt = nullptr, *excavatorAt = nullptr;
+    for (const Placed& o : d.objects) {
         if (o.kind == "switch") sw = &o;
+        if (o.kind == "gate") gateAt = &o;
+        if (o.kind == "excavator") excavatorAt = &o;
+    }
+    ExcavatorPlace excavator;
+    if (excavatorAt) {
+        excavator = PlaceExcavator(d, line, *excavatorAt);
+        ok = ok && WriteExcavator(outDir / "Scenery", excavator);
+    }
     const std::vector<Vector3> checkpoints = Checkpoints(line), boxes = Boxes(d, line, sw);
     ok = ok && WritePoints(outDir / "check.txt", checkpoints) && WritePoints(outDir / "box.txt", boxes);
     ok = ok && WriteMap(outDir / "map.png", d, line, checkpoints, boxes);
@@ -561,15 +600,29 @@ bool MakeCourse(const Description& d, const CentreLine& line, const fs::path& da
     g["floorSwitch"] = {{"position", sw ? Xyz(OnRoad(line, sw->distance, sw->offset, 0.1f)) : Xyz(kAwayX + 10.0f, 0.1f, kAwayZ)},
                         {"boxes", "box.txt"},
                         {"boxModel", box}};
-    // The gate and its switches stand away from the road: a course made from a description has no gate.
-    g["gate"] = {{"position", Xyz(kAwayX, 0.0f, kAwayZ)},
-                 {"angle", 90},
-                 {"model", gate},
-                 {"switches", json::array({Xyz(kAwayX - 9.0f, 0.0f, kAwayZ + 5.0f), Xyz(kAwayX - 9.0f, 0.0f, kAwayZ - 3.5f)})}};
-    g["excavator"] = {{"hinge", Xyz(kAwayX, -40.0f, kAwayZ)}};
+    if (gateAt) {
+        // Across the road as on the desert: a little right of the centre, its switches either side before it.
+        const float angle = std::fmod(line.At(gateAt->distance).heading, 360.0f);
+        g["gate"] = {{"position", Xyz(OnRoad(line, gateAt->distance, kGateAcross, 0.0f))},
+                     {"angle", Mm(angle < 0.0f ? angle + 360.0f : angle)},
+                     {"model", gate},
+                     {"switches", json::array({Xyz(OnRoad(line, gateAt->distance - kGateSwitchBack, -kGateSwitchAcross, 0.0f)),
+                                               Xyz(OnRoad(line, gateAt->distance - kGateSwitchBack, kGateSwitchAcross, 0.0f))})}};
+    } else {
+        // Without a gate in the description, it and its switches stand far away from the road.
+        g["gate"] = {{"position", Xyz(kAwayX, 0.0f, kAwayZ)},
+                     {"angle", 90},
+                     {"model", gate},
+                     {"switches", json::array({Xyz(kAwayX - 9.0f, 0.0f, kAwayZ + 5.0f), Xyz(kAwayX - 9.0f, 0.0f, kAwayZ - 3.5f)})}};
+    }
+    g["excavator"] = {{"hinge", excavatorAt ? Xyz(excavator.hinge) : Xyz(kAwayX, -40.0f, kAwayZ)}};
     json& l = c["look"];
     l["sky"] = "Sky/sky.gltf";
-    l["excavator"] = {{"body", "Scenery/none.gltf"}, {"arm", "Scenery/none.gltf"}, {"cable", "Scenery/none.gltf"}};
+    if (excavatorAt)
+        l["excavator"] = {{"body", "Scenery/excavator.gltf"}, {"arm", "Scenery/arm.gltf"}, {"cable", "Scenery/cable.gltf"},
+                          {"angle", Mm(excavator.turn)}};
+    else
+        l["excavator"] = {{"body", "Scenery/none.gltf"}, {"arm", "Scenery/none.gltf"}, {"cable", "Scenery/none.gltf"}};
     l["sun"] = {{"direction", Xyz(theme.sunDirection)}, {"colour", Xyz(theme.sun.r, theme.sun.g, theme.sun.b)}};
     l["ambient"] = Xyz(theme.ambient.r, theme.ambient.g, theme.ambient.b);
     l["music"] = music;

@@ -1,5 +1,7 @@
 #include "course/Description.h"
 
+#include "models/ExcavatorModel.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -122,15 +124,20 @@ bool Parse(const std::string& text, const std::string& file, Description& d, std
                 return fail(lineNo, "arc: the angle must be degrees from 1 to 360, negative to turn left");
             if (d.segments.size() >= kMaxSegments) return fail(lineNo, "more than " + std::to_string(kMaxSegments) + " segments");
             d.segments.push_back({lineNo, float(v), float(w)});
-        } else if (key == "dash" || key == "switch") {
-            if (!want(2, (key + " DISTANCE left|centre|right|METRES").c_str())) return false;
+        } else if (key == "dash" || key == "switch" || key == "gate" || key == "excavator") {
+            const bool gate = key == "gate", excavator = key == "excavator";
+            const std::string form = gate ? "gate DISTANCE" : excavator ? "excavator DISTANCE left|right" : key + " DISTANCE left|centre|right|METRES";
+            if (!want(gate ? 1 : 2, form.c_str())) return false;
             Placed o;
             o.line = lineNo;
             o.kind = key;
             if (!Number(args[0], -1e6, 1e6, v)) return fail(lineNo, key + ": the distance must be a number of metres");
             o.distance = float(v);
             // left and right are set once the width is known
-            if (args[1] == "left") o.offset = -1e9f;
+            if (gate) o.offset = 0.0f;
+            else if (excavator && args[1] != "left" && args[1] != "right") return fail(lineNo, "excavator: the side must be left or right");
+            else if (excavator) o.offset = args[1] == "left" ? -1.0f : 1.0f;
+            else if (args[1] == "left") o.offset = -1e9f;
             else if (args[1] == "right") o.offset = 1e9f;
             else if (args[1] == "centre" || args[1] == "center") o.offset = 0.0f;
             else if (Number(args[1], -1e6, 1e6, w)) o.offset = float(w);
@@ -138,11 +145,11 @@ bool Parse(const std::string& text, const std::string& file, Description& d, std
             if (key == "dash" && std::count_if(d.objects.begin(), d.objects.end(), [](const Placed& p) { return p.kind == "dash"; }) >=
                                      long(kMaxDashPanels))
                 return fail(lineNo, "dash: more than " + std::to_string(kMaxDashPanels) + " dash panels");
-            if (key == "switch" && std::any_of(d.objects.begin(), d.objects.end(), [](const Placed& p) { return p.kind == "switch"; }))
-                return fail(lineNo, "switch: a course has one floor switch");
+            if (key != "dash" && std::any_of(d.objects.begin(), d.objects.end(), [&](const Placed& p) { return p.kind == key; }))
+                return fail(lineNo, key + ": a course has one " + (key == "switch" ? std::string("floor switch") : key));
             d.objects.push_back(o);
         } else {
-            return fail(lineNo, "'" + key + "' is not id, name, author, theme, width, laps, straight, arc, dash or switch");
+            return fail(lineNo, "'" + key + "' is not id, name, author, theme, width, laps, straight, arc, dash, switch, gate or excavator");
         }
     }
     if (d.id.empty()) return fail(lineNo, "id: is missing");
@@ -151,6 +158,7 @@ bool Parse(const std::string& text, const std::string& file, Description& d, std
     if (d.segments.size() < 3) return fail(lineNo, "the centre line needs at least three segments");
     // Sides in the middle of each half of the road.
     for (Placed& o : d.objects) {
+        if (o.kind == "excavator") continue;
         if (o.offset <= -1e8f) o.offset = -d.HalfWidth() * 0.5f;
         if (o.offset >= 1e8f) o.offset = d.HalfWidth() * 0.5f;
     }
@@ -291,17 +299,71 @@ bool Build(const Description& d, CentreLine& line, std::string& error) {
     out.back().p = out.front().p;
     out.back().heading = out.front().heading + 360.0f * float(std::round(turns));
     // Objects on the road, clear of the start grid.
+    const Placed* gate = nullptr;
+    for (const Placed& o : d.objects)
+        if (o.kind == "gate") gate = &o;
+    auto name = [](const Placed& o) { return o.kind + " (line " + std::to_string(o.line) + ")"; };
     for (const Placed& o : d.objects) {
-        const std::string what = o.kind + " (line " + std::to_string(o.line) + ")";
+        const std::string what = name(o);
         if (o.distance < 0 || o.distance >= L)
             return fail(what, Num(o.distance) + " m is not on the lap (0 to " + Num(L) + " m)");
         if (o.distance < 8.0f || o.distance > L - 8.0f) return fail(what, "stands on the start line or the grid");
+        if (o.kind == "gate") {
+            if (o.distance - kGateBefore < 8.0f || o.distance + kGateAfter > L - 8.0f)
+                return fail(what, "stands too near the start line: its switches need " + Num(kGateBefore) + " m before it, and " +
+                                      Num(kGateAfter) + " m after it must be clear of the grid");
+            if (d.width < kGateMinWidth)
+                return fail(what, "needs a road at least " + Num(kGateMinWidth) + " m wide to pass it; this one is " + Num(d.width));
+            for (const Sample& p : out)
+                if (p.s >= o.distance - kGateBefore && p.s <= o.distance + kGateAfter && segs[size_t(p.segment)].turn != 0.0f)
+                    return fail(what, "must stand on a straight, from " + Num(kGateBefore) + " m before it to " + Num(kGateAfter) +
+                                          " m after it; " + segs[size_t(p.segment)].Name(size_t(p.segment)) + " bends there");
+            continue;
+        }
+        if (o.kind == "excavator") {
+            // Every part of the body's footprint outside the fences, wherever the road runs.
+            const Matrix move = PlaceExcavator(d, line, o).FromDesert();
+            const Vector3 h = gen::kExcavatorHinge;
+            for (float across : {gen::kExcavatorBodyNear, 0.5f * (gen::kExcavatorBodyNear + gen::kExcavatorBodyFar), gen::kExcavatorBodyFar})
+                for (float along : {-gen::kExcavatorBodyHalfLength, 0.0f, gen::kExcavatorBodyHalfLength}) {
+                    const Vector3 p = Vector3::Transform({h.x - across, 0.0f, h.z + along}, move);
+                    const float dist = line.Distance(p.x, p.z);
+                    if (dist < d.FenceOffset() + 0.5f)
+                        return fail(what, "its body would stand " + Num(dist) + " m from the centre line, inside the fence (" +
+                                              Num(d.FenceOffset()) + " m); place it where the road has room beside it");
+                }
+            continue;
+        }
+        if (gate && o.distance >= gate->distance - kGateBefore - 2.0f && o.distance <= gate->distance + kGateAfter + 2.0f)
+            return fail(what, "stands in the way of the " + name(*gate));
+        if (o.kind == "switch" && gate && gate->distance + kGateAfter >= o.distance + 20.0f &&
+            gate->distance - kGateBefore <= o.distance + 58.0f)
+            return fail(what, "its boxes would fall by the " + name(*gate) + "; keep 20 to 58 m after the switch clear of it");
         const float room = d.HalfWidth() - (o.kind == "dash" ? 1.5f : 1.2f);
         if (std::fabs(o.offset) > room)
             return fail(what, "is off the road: " + Num(o.offset) + " m from the centre line, the road allows " + Num(room));
     }
     error.clear();
     return true;
+}
+
+ExcavatorPlace PlaceExcavator(const Description& d, const CentreLine& line, const Placed& o) {
+    const Sample a = line.At(o.distance);
+    const float side = o.offset < 0.0f ? -1.0f : 1.0f;
+    ExcavatorPlace at;
+    at.towardsBody = a.Right() * side;
+    // The body keeps the desert's distance from the fence, however wide the road.
+    const float across = gen::kExcavatorHingeAcross - (d.FenceOffset() - course::kFenceOffset);
+    at.hinge = a.p - at.towardsBody * across;
+    at.hinge.y = gen::kExcavatorHinge.y;
+    // The desert's body stands to the right of a road heading south (turn 0).
+    at.turn = std::fmod(a.heading + (side > 0.0f ? 180.0f : 0.0f), 360.0f);
+    if (at.turn < 0.0f) at.turn += 360.0f;
+    return at;
+}
+
+Matrix ExcavatorPlace::FromDesert() const {
+    return Matrix::CreateTranslation(-gen::kExcavatorHinge) * Matrix::CreateRotationYDegrees(turn) * Matrix::CreateTranslation(hinge);
 }
 
 bool Read(const std::string& text, const std::string& file, Description& out, CentreLine& line, std::string& error) {

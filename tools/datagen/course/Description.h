@@ -12,6 +12,8 @@
 //   arc 25 180              # radius, then degrees: positive turns right
 //   dash 30 centre          # a dash panel 30 m after the start line
 //   switch 150 left         # the floor switch; its boxes hang after it
+//   gate 200                # the sliding gate, its two wall switches 9 m before it
+//   excavator 120 right     # stands outside the fence; its arm swings over the road
 
 #include "framework/Math.h"
 
@@ -41,10 +43,15 @@ struct Segment {
 
 struct Placed {
     int line = 0;
-    std::string kind;      // "dash" or "switch"
+    std::string kind;      // "dash", "switch", "gate" or "excavator"
     float distance = 0.0f; // metres along the line from the start line
-    float offset = 0.0f;   // metres to the right of the centre line
+    float offset = 0.0f;   // metres to the right of the centre line; the excavator: -1 left, 1 right
 };
+
+// The gate needs a straight from this far before it (its switches) to this far after.
+constexpr float kGateBefore = 12.0f, kGateAfter = 6.0f;
+constexpr float kGateMinWidth = 14.0f;  // narrower, a bike could not pass it
+constexpr float kGateSwitchBack = 9.0f, kGateSwitchAcross = 4.25f, kGateAcross = 0.75f;
 
 struct Description {
     std::string file;
@@ -76,6 +83,16 @@ public:
     float Distance(float x, float z) const;
     void Bounds(float& minX, float& minZ, float& maxX, float& maxZ) const;
 };
+
+// Where the excavator stands: the arm's hinge (over the road), the way from
+// the hinge to the body (across the road) and the turn of its swing (degrees).
+struct ExcavatorPlace {
+    Vector3 hinge;
+    Vector3 towardsBody;
+    float turn = 0.0f;
+    Matrix FromDesert() const;  // moves the desert's excavator models here
+};
+ExcavatorPlace PlaceExcavator(const Description& description, const CentreLine& line, const Placed& excavator);
 
 // The built-in themes a description may name.
 const std::vector<std::string>& Themes();
