@@ -81,6 +81,8 @@ const std::vector<SoundSpec>& Sounds() {
         {"Sound/press.wav", false, false, 2.0f},
         {"Sound/bikehit.wav", false, false, 1.0f},
         {"Sound/BGM.wav", false, true, 1.0f, Kind::Music},
+        {"Sound/RaceMeadow.wav", false, true, 1.0f, Kind::Music},
+        {"Sound/RaceDusk.wav", false, true, 1.0f, Kind::Music},
         {"Sound/Title.WAV", false, true, 0.2f, Kind::Music},
         {"Sound/count.wav", false, false, 0.5f},
         {"Sound/goal.wav", false, false, 0.2f},
@@ -240,7 +242,7 @@ TEST(MediaSounds, TimingsMatchWhatTheGameExpects) {
     ASSERT_TRUE(ReadWav(kData / "Sound/excavator.wav", excavator));
     EXPECT_NEAR(excavator.seconds(), 2.0f, 0.3f);  // the arm's 121-frame swing
 
-    for (const char* path : {"Sound/BGM.wav", "Sound/Title.WAV"}) {
+    for (const char* path : {"Sound/BGM.wav", "Sound/RaceMeadow.wav", "Sound/RaceDusk.wav", "Sound/Title.WAV"}) {
         SCOPED_TRACE(path);
         Wav music;
         ASSERT_TRUE(ReadWav(kData / path, music));
@@ -253,6 +255,53 @@ TEST(MediaSounds, TimingsMatchWhatTheGameExpects) {
     EXPECT_NE(e[0].raw, e[1].raw);
     EXPECT_NE(e[1].raw, e[2].raw);
     EXPECT_NE(e[0].raw, e[2].raw);
+}
+
+// RMS of each 50 ms over the first `seconds`.
+std::vector<float> Envelope(const Wav& w, float seconds) {
+    std::vector<float> env;
+    for (float t = 0; t + 0.05f <= std::min(seconds, w.seconds()); t += 0.05f) env.push_back(Rms(w, t, t + 0.05f));
+    return env;
+}
+
+float Correlation(const std::vector<float>& a, const std::vector<float>& b) {
+    const size_t n = std::min(a.size(), b.size());
+    if (n < 2) return 1.0f;
+    double ma = 0, mb = 0;
+    for (size_t i = 0; i < n; ++i) ma += a[i], mb += b[i];
+    ma /= double(n), mb /= double(n);
+    double ab = 0, aa = 0, bb = 0;
+    for (size_t i = 0; i < n; ++i) {
+        ab += (a[i] - ma) * (b[i] - mb);
+        aa += (a[i] - ma) * (a[i] - ma);
+        bb += (b[i] - mb) * (b[i] - mb);
+    }
+    return aa > 0 && bb > 0 ? float(ab / std::sqrt(aa * bb)) : 1.0f;
+}
+
+// Each course has its own race theme; the game switches between them, so they
+// share a format and a level, and none is another one under a new name.
+TEST(MediaSounds, RaceThemesShareFormatAndLevelButAreDifferentMusic) {
+    const char* paths[3] = {"Sound/BGM.wav", "Sound/RaceMeadow.wav", "Sound/RaceDusk.wav"};
+    Wav w[3];
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(ReadWav(kData / paths[i], w[i])) << paths[i];
+    const float level = LoudestWindow(w[0]);
+    std::vector<float> env[3];
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(paths[i]);
+        EXPECT_EQ(w[i].rate, w[0].rate);
+        EXPECT_EQ(w[i].channels, w[0].channels);
+        // Within 1 dB of the desert's theme: changing course does not change the music's level.
+        EXPECT_LT(std::fabs(20 * std::log10(LoudestWindow(w[i]) / level)), 1.0f);
+        EXPECT_GT(w[i].seconds(), 0.75f * w[0].seconds());
+        EXPECT_LT(w[i].seconds(), 1.33f * w[0].seconds());
+        env[i] = Envelope(w[i], 15.0f);
+    }
+    // The same music, even at another level, follows the same envelope (correlation 1);
+    // different tunes at different tempos hardly correlate at all.
+    for (int i = 0; i < 3; ++i)
+        for (int j = i + 1; j < 3; ++j)
+            EXPECT_LT(Correlation(env[i], env[j]), 0.5f) << paths[i] << " and " << paths[j];
 }
 
 }  // namespace
