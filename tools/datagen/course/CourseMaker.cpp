@@ -41,6 +41,13 @@ struct Theme {
     float ripple;  // ground texture ripples (sand), 0 for none
 };
 
+// The race music of each theme, in the game's Sound folder.
+std::string MusicOf(const std::string& theme) {
+    if (theme == "meadow") return "RaceMeadow.wav";
+    if (theme == "dusk") return "RaceDusk.wav";
+    return "BGM.wav";
+}
+
 Theme ThemeNamed(const std::string& name) {
     if (name == "meadow")
         return {{0.24f, 0.25f, 0.28f}, {0.9f, 0.9f, 0.88f}, {0.15f, 0.45f, 0.2f}, {0.88f, 0.88f, 0.86f},
@@ -546,14 +553,14 @@ bool MakeCourse(const Description& d, const CentreLine& line, const fs::path& da
     const std::string dash = builtIn ? "Data/Obstacle/Dash/Dash.gltf" : "Dash/Dash.gltf";
     const std::string box = builtIn ? "Data/Obstacle/WoodBox/WoodBox.gltf" : "WoodBox/WoodBox.gltf";
     const std::string gate = builtIn ? "Data/Course/Wall/wall02.gltf" : "Gate/wall02.gltf";
-    const std::string music = builtIn ? "Data/Sound/BGM.wav" : "Music/race.wav";
+    const std::string music = builtIn ? "Data/Sound/" + MusicOf(d.theme) : "Music/race.wav";
     if (!builtIn && !CopyInto(dataDir / "Obstacle" / "Dash", outDir / "Dash", error)) return false;
     if (!builtIn && !CopyInto(dataDir / "Obstacle" / "WoodBox", outDir / "WoodBox", error)) return false;
     if (!builtIn && !CopyInto(dataDir / "Course" / "Wall" / "wall02.gltf", outDir / "Gate" / "wall02.gltf", error)) return false;
     if (!builtIn && !CopyInto(dataDir / "Course" / "Wall" / "wall02.bin", outDir / "Gate" / "wall02.bin", error)) return false;
     for (const auto& entry : fs::directory_iterator(dataDir / "Course" / "Wall", ec))
         if (!builtIn && entry.path().extension() == ".png" && !CopyInto(entry.path(), outDir / "Gate" / entry.path().filename(), error)) return false;
-    if (!builtIn && !CopyInto(dataDir / "Sound" / "BGM.wav", outDir / "Music" / "race.wav", error)) return false;
+    if (!builtIn && !CopyInto(dataDir / "Sound" / MusicOf(d.theme), outDir / "Music" / "race.wav", error)) return false;
     bool ok = WriteTextures(outDir, theme);
     ok = ok && WriteRoad(outDir, d, line) && WriteGround(outDir, d, line, theme) && WriteFence(outDir, d, line);
     ok = ok && WriteSky(outDir, theme) && WriteNothing(outDir);
