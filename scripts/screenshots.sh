@@ -63,6 +63,27 @@ for line in open(sys.argv[1]):
   head -n $((finish + 1)) "$WORK/$course.jsonl" > "$WORK/$course-race.jsonl"
   ./vorlan-pathmap "$WORK/$course-race.jsonl" "$ROOT/docs/$course-paths.png" "course-map-$course.png"
 done
+# Riverside's excavator and gate as the player meets them: the arm halfway up
+# with the player's bike 30 m from it, and the gate sliding after a bike
+# pressed one of its switches.
+read -r arm gate < <(python3 -c '
+import json, math, sys
+course = json.load(open("Data/Courses/riverside/course.json"))
+hinge = course["gameplay"]["excavator"]["hinge"]
+arm = gate = None
+for line in open(sys.argv[1]):
+    f = json.loads(line)
+    p = f["bikes"][0]["pos"]
+    if arm is None and f["obstacles"]["armMoving"] and f["obstacles"]["armAngle"] >= 60 and math.hypot(p[0] - hinge[0], p[2] - hinge[2]) < 32:
+        arm = f["frame"]
+    if gate is None and any(f["walls"]["switchOn"]):
+        gate = f["frame"] + 8
+print(arm, gate)
+' "$WORK/riverside.jsonl")
+[ "$arm" != None ] && [ "$gate" != None ] || { echo "screenshots: no swinging arm or moving gate at riverside" >&2; exit 1; }
+"${run[@]}" --profile "$WORK/riverside-third" --course riverside --frames $((gate + 1)) \
+  --screenshot "$arm:$ROOT/docs/riverside-excavator.png" \
+  --screenshot "$gate:$ROOT/docs/riverside-gate.png" >/dev/null
 echo "screenshots: docs/title.png docs/countdown.png docs/race.png docs/result.png docs/race-paths.png" \
   "docs/ghost.png docs/records.png docs/options.png" \
-  "docs/{riverside,canyon}-{title,race,result,paths}.png"
+  "docs/{riverside,canyon}-{title,race,result,paths}.png docs/riverside-{excavator,gate}.png"

@@ -460,6 +460,14 @@ bool WriteMap(const fs::path& file, const Description& d, const CentreLine& line
     float minX, minZ, maxX, maxZ;
     line.Bounds(minX, minZ, maxX, maxZ);
     const float margin = d.FenceOffset() + 6.0f;
+    for (const Placed& o : d.objects)
+        if (o.kind == "excavator") {
+            // The body stands further out than the fence: keep it in the picture.
+            const ExcavatorPlace at = PlaceExcavator(d, line, o);
+            const Vector3 far = at.hinge + at.towardsBody * (kExcavatorBodyFar + 2.0f - margin);
+            minX = std::min(minX, far.x), maxX = std::max(maxX, far.x);
+            minZ = std::min(minZ, far.z), maxZ = std::max(maxZ, far.z);
+        }
     const float x0 = minX - margin, x1 = maxX + margin, z0 = minZ - margin, z1 = maxZ + margin;
     const float ppu = std::min(4.0f, 1200.0f / std::max(x1 - x0, z1 - z0));
     const int W = int((x1 - x0) * ppu), H = int((z1 - z0) * ppu);
