@@ -53,7 +53,15 @@ bool Decode(SDL_RWops* rw, int maxChannels, DecodedWav& out) {
     if (spec.channels > 0 && outChannels > 0 && spec.freq > 0 && frameBytes > 0 && length >= static_cast<Uint32>(frameBytes) &&
         length <= kMaxDataBytes) {
         const Uint32 usable = length - length % static_cast<Uint32>(frameBytes);
-        if (SDL_AudioStream* stream =
+        if (spec.format == AUDIO_S16SYS && spec.channels == outChannels) {
+            // Already what the mixer takes (the game's own files are): one copy,
+            // not the converter's several, which made the music slow to load.
+            const int16_t* first = reinterpret_cast<const int16_t*>(data);
+            out.samples.assign(first, first + usable / sizeof(int16_t));
+            out.channels = outChannels;
+            out.rate = spec.freq;
+            ok = !out.samples.empty();
+        } else if (SDL_AudioStream* stream =
                 SDL_NewAudioStream(spec.format, spec.channels, spec.freq, AUDIO_S16SYS, outChannels, spec.freq)) {
             if (SDL_AudioStreamPut(stream, data, static_cast<int>(usable)) == 0 && SDL_AudioStreamFlush(stream) == 0) {
                 const int available = SDL_AudioStreamAvailable(stream);
@@ -85,6 +93,11 @@ bool DecodeWavFile(const std::string& path, int maxChannels, DecodedWav& out) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return false;
     std::vector<uint8_t> bytes;
+    if (std::fseek(file, 0, SEEK_END) == 0) {
+        const long size = std::ftell(file);
+        if (size > 0 && static_cast<unsigned long>(size) <= kMaxDataBytes) bytes.reserve(static_cast<size_t>(size));
+        std::rewind(file);
+    }
     uint8_t chunk[65536];
     size_t got = 0;
     while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0 && bytes.size() <= kMaxDataBytes)

@@ -66,6 +66,14 @@ TEST(WavDecoder, StereoStaysStereoOrMixesDownToMono) {
     ASSERT_EQ(stereo.Frames(), 64u);
     EXPECT_NEAR(stereo.samples[0], 16384, 2);
     EXPECT_NEAR(stereo.samples[1], -8192, 2);
+    // Already in the mixer's format: every frame exactly as stored.
+    const std::vector<uint8_t> bytes = MakeWav(samples, 2, 48000);
+    size_t data = 12;
+    while (data + 8 <= bytes.size() && std::string(bytes.begin() + long(data), bytes.begin() + long(data) + 4) != "data")
+        data += 8 + (bytes[data + 4] | bytes[data + 5] << 8 | bytes[data + 6] << 16 | size_t(bytes[data + 7]) << 24);
+    ASSERT_EQ(bytes.size(), data + 8 + stereo.samples.size() * 2);
+    for (size_t i = 0; i < stereo.samples.size(); ++i)
+        ASSERT_EQ(stereo.samples[i], int16_t(bytes[data + 8 + 2 * i] | bytes[data + 9 + 2 * i] << 8)) << i;
 
     DecodedWav mono;
     ASSERT_TRUE(DecodeWavFile(path, 1, mono));
