@@ -78,8 +78,8 @@ void SinCosDegrees(float degrees, float& sine, float& cosine) {
     cosine = std::cos(degrees * kDegToRad);
 }
 
-Matrix Matrix::CreateRotationY(float radians) {
-    const float c = std::cos(radians), s = std::sin(radians);
+namespace {
+Matrix RotationY(float s, float c) {
     Matrix r;
     r.m[0][0] = c;
     r.m[0][2] = -s;
@@ -87,16 +87,14 @@ Matrix Matrix::CreateRotationY(float radians) {
     r.m[2][2] = c;
     return r;
 }
+}  // namespace
+
+Matrix Matrix::CreateRotationY(float radians) { return RotationY(std::sin(radians), std::cos(radians)); }
 
 Matrix Matrix::CreateRotationYDegrees(float degrees) {
     float s, c;
     SinCosDegrees(degrees, s, c);
-    Matrix r;
-    r.m[0][0] = c;
-    r.m[0][2] = -s;
-    r.m[2][0] = s;
-    r.m[2][2] = c;
-    return r;
+    return RotationY(s, c);
 }
 
 Matrix Matrix::CreateRotationZ(float radians) {

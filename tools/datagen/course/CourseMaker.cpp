@@ -1,5 +1,6 @@
 #include "course/CourseMaker.h"
 
+#include "course/TrackParts.h"
 #include "model/GltfWriter.h"
 #include "model/Texture.h"
 #include "models/ExcavatorModel.h"
@@ -23,8 +24,6 @@ namespace {
 constexpr float kRoadY = 0.15f;    // bikes ride at 0.2 and look down onto this
 constexpr float kGroundY = 0.08f;  // a little below the road
 constexpr float kFenceHeight = 1.2f;
-constexpr float kSliceStep = 1.5f;
-constexpr float kGroundHalf = 780.0f;
 // Where the objects a course does without stand: on the ground, beyond the sky dome.
 constexpr float kAwayX = 650.0f, kAwayZ = -650.0f;
 
@@ -68,14 +67,11 @@ Theme ThemeNamed(const std::string& name) {
             {3.0f, 3.0f, 3.0f}, {0.6f, 0.6f, 0.6f}, Theme::kRocksAndCacti, 1.0f};
 }
 
-std::vector<Sample> Slices(const CentreLine& line) {
-    std::vector<Sample> out;
-    const float L = line.Length();
-    const int n = int(std::ceil(L / kSliceStep));
-    for (int i = 0; i <= n; ++i) out.push_back(line.At(L * float(i) / float(n)));
-    out.back() = out.front();
-    out.back().s = L;
-    return out;
+std::vector<track::Slice> Slices(const CentreLine& line) {
+    return track::Slices(line.Length(), [&line](float s) {
+        const Sample a = line.At(s);
+        return track::Slice{a.s, a.p, a.heading, a.curvature};
+    });
 }
 
 // Distance to the line over samples a metre apart, bucketed: enough for
@@ -116,13 +112,6 @@ struct NearLine {
         return std::sqrt(best);
     }
 };
-
-void QuadFacing(Mesh& m, int mat, Vector3 a, Vector3 b, Vector3 c, Vector3 d, Vector3 facing, Vector2 uv0, Vector2 uv1) {
-    if (FaceNormal(a, b, c).Dot(facing) < 0)
-        m.Face(mat, {d, c, b, a}, {{uv1.x, uv1.y}, {uv1.x, uv0.y}, {uv0.x, uv0.y}, {uv0.x, uv1.y}});
-    else
-        m.Face(mat, {a, b, c, d}, {{uv0.x, uv1.y}, {uv0.x, uv0.y}, {uv1.x, uv0.y}, {uv1.x, uv1.y}});
-}
 
 bool WriteTextures(const fs::path& dir, const Theme& t) {
     bool ok = true;
@@ -187,37 +176,7 @@ bool WriteTextures(const fs::path& dir, const Theme& t) {
 }
 
 bool WriteRoad(const fs::path& dir, const Description& d, const CentreLine& line) {
-    Mesh m;
-    const int asphalt = m.AddMaterial(Mat("Asphalt", {1, 1, 1, 1}, 0.9f, "asphalt.png"));
-    const int kerb = m.AddMaterial(Mat("Kerb", {1, 1, 1, 1}, 0.8f, "kerb.png"));
-    const int checker = m.AddMaterial(Mat("StartLine", {1, 1, 1, 1}, 0.8f, "checker.png"));
-    const int post = m.AddMaterial(Mat("ArchPost", {0.35f, 0.36f, 0.4f, 1}, 0.6f, ""));
-    const std::vector<Sample> sl = Slices(line);
-    const float w = d.HalfWidth(), kw = 0.8f, y = kRoadY, vPer = 1.0f / 10.0f;
-    auto at = [&](const Sample& s, float off) { const Vector3 p = s.p + s.Right() * off; return Vector3{p.x, y, p.z}; };
-    for (size_t i = 0; i + 1 < sl.size(); ++i) {
-        const Sample &a = sl[i], &b = sl[i + 1];
-        const bool bend = a.curvature != 0.0f || b.curvature != 0.0f;
-        const float va = a.s * vPer, vb = b.s * vPer;
-        auto strip = [&](int mat, float o0, float o1, float u0, float u1, float v0, float v1) {
-            m.Face(mat, {at(a, o0), at(b, o0), at(b, o1), at(a, o1)}, {{u0, v0}, {u0, v1}, {u1, v1}, {u1, v0}});
-        };
-        if (bend) {
-            const float ka = a.s / 2.0f, kb = b.s / 2.0f;
-            strip(kerb, -w, -w + kw, 0, 1, ka, kb);
-            strip(asphalt, -w + kw, w - kw, kw / (2 * w), 1 - kw / (2 * w), va, vb);
-            strip(kerb, w - kw, w, 0, 1, ka, kb);
-        } else {
-            strip(asphalt, -w, w, 0, 1, va, vb);
-        }
-    }
-    const float ly = y + 0.01f;
-    m.Face(checker, {{-w, ly, -0.6f}, {-w, ly, 0.6f}, {w, ly, 0.6f}, {w, ly, -0.6f}}, {{0, 1}, {0, 0}, {8, 0}, {8, 1}});
-    const float px = d.FenceOffset() + 1.2f;
-    m.Box(post, {-px - 0.35f, 0, -0.35f}, {-px + 0.35f, 6.2f, 0.35f});
-    m.Box(post, {px - 0.35f, 0, -0.35f}, {px + 0.35f, 6.2f, 0.35f});
-    m.Box(checker, {-px - 0.2f, 5.0f, -0.15f}, {px + 0.2f, 6.0f, 0.15f}, 0.5f);
-    return WriteGltf(dir / "Road" / "road.gltf", m);
+    return WriteGltf(dir / "Road" / "road.gltf", track::RoadMesh(Slices(line), d.HalfWidth(), d.FenceOffset(), kRoadY));
 }
 
 bool WriteGround(const fs::path& dir, const Description& d, const CentreLine& line, const Theme& t) {
@@ -228,7 +187,6 @@ bool WriteGround(const fs::path& dir, const Description& d, const CentreLine& li
     float minX, minZ, maxX, maxZ;
     line.Bounds(minX, minZ, maxX, maxZ);
     const float cx = (minX + maxX) * 0.5f, cz = (minZ + maxZ) * 0.5f;
-    const int n = 48;
     auto colour = [&](float x, float z) {
         const float dd = std::sqrt((x - cx) * (x - cx) + (z - cz) * (z - cz));
         const float far = std::clamp((dd - 150.0f) / 450.0f, 0.0f, 1.0f);
@@ -236,43 +194,8 @@ bool WriteGround(const fs::path& dir, const Description& d, const CentreLine& li
         auto mix = [&](float a, float b) { return v * (1.0f + far * (b / std::max(a, 0.01f) - 1.0f) * 0.6f); };
         return Color{mix(t.ground.r, t.groundFar.r), mix(t.ground.g, t.groundFar.g), mix(t.ground.b, t.groundFar.b), 1};
     };
-    Primitive& p = m.Prim(ground);
-    for (int j = 0; j <= n; ++j)
-        for (int i = 0; i <= n; ++i) {
-            const float x = -kGroundHalf + 2 * kGroundHalf * float(i) / n, z = -kGroundHalf + 2 * kGroundHalf * float(j) / n;
-            p.vertices.push_back({{x, kGroundY, z}, {0, 1, 0}, {x / 8.0f, -z / 8.0f}, colour(x, z)});
-        }
-    for (int j = 0; j < n; ++j)
-        for (int i = 0; i < n; ++i) {
-            const uint32_t a = uint32_t(j * (n + 1) + i), b = a + uint32_t(n + 1), c = b + 1, e = a + 1;
-            p.indices.insert(p.indices.end(), {a, b, c, a, c, e});
-        }
-    // a ring of hills on the horizon, inside the sky dome
-    const int segs = 72;
-    for (int i = 0; i < segs; ++i) {
-        auto ridge = [&](int k) {
-            const float a = 2 * kPi * float(k % segs) / segs;
-            const float h = 25.0f + 70.0f * TileNoise(float(k % segs) / segs, 0.3f, 9, 41) + 25.0f * Hash01(uint32_t(k % segs), 1, 42);
-            const float r0 = 560.0f, r1 = 610.0f + 30.0f * Hash01(uint32_t(k % segs), 2, 43), r2 = 700.0f;
-            const Vector3 dir{std::sin(a), 0, std::cos(a)};
-            return std::array<Vector3, 3>{Vector3{dir.x * r0, kGroundY - 1, dir.z * r0}, Vector3{dir.x * r1, h, dir.z * r1},
-                                          Vector3{dir.x * r2, kGroundY - 1, dir.z * r2}};
-        };
-        auto a = ridge(i), b = ridge(i + 1);
-        const float shade = 0.85f + 0.15f * Hash01(uint32_t(i), 3, 44);
-        const Color c{shade, shade, shade, 1};
-        Vector3 inward = -(a[1] + b[1]) * 0.5f;
-        inward.y = 0;
-        auto face = [&](Vector3 p0, Vector3 p1, Vector3 p2, Vector3 want) {
-            if (FaceNormal(p0, p1, p2).Dot(want) < 0) std::swap(p1, p2);
-            m.Face(hillMat, {p0, p1, p2}, {}, c);
-        };
-        const Vector3 up{0, 1, 0};
-        face(a[0], a[1], b[1], inward + up * 300.0f);
-        face(a[0], b[1], b[0], inward + up * 300.0f);
-        face(a[1], a[2], b[2], -inward + up * 300.0f);
-        face(a[1], b[2], b[1], -inward + up * 300.0f);
-    }
+    track::AddGroundGrid(m, ground, kGroundY, colour);
+    track::AddHills(m, hillMat, kGroundY);
     // scenery outside the fence
     const int stone = m.AddMaterial(Mat("Rock", {t.rock.r, t.rock.g, t.rock.b, 1}, 0.9f));
     const int plant = m.AddMaterial(Mat("Plant", {t.plant.r, t.plant.g, t.plant.b, 1}, 0.8f));
@@ -287,66 +210,22 @@ bool WriteGround(const fs::path& dir, const Description& d, const CentreLine& li
         if (std::fabs(x) < clear + 3.0f && std::fabs(z) < 4.0f) continue;  // the start arch
         if (near.Distance(x, z) < clear) continue;
         ++placed;
-        const float size = 0.6f + 2.2f * Hash01(i, 7, 63);
         const float pick = Hash01(i, 8, 64);
         if (t.scenery == Theme::kTrees && pick < 0.7f) {
             const float h = 3.0f + 4.0f * Hash01(i, 9, 65);
             m.Beam(trunk, {x, kGroundY, z}, {x, kGroundY + h * 0.4f, z}, 0.45f, 0.45f, {0, 0, 1});
             m.Cylinder(plant, {x, kGroundY + h * 0.3f, z}, {x, kGroundY + h, z}, 1.0f + 0.25f * h, 7, true, 0.05f);
-            continue;
-        }
-        if (t.scenery == Theme::kRocksAndCacti && pick < 0.35f) {
-            const float h = 1.6f + 2.5f * Hash01(i, 9, 65);
-            m.Beam(plant, {x, kGroundY, z}, {x, kGroundY + h, z}, 0.45f, 0.45f, {0, 0, 1});
-            const float side = Hash01(i, 10, 66) < 0.5f ? -1.0f : 1.0f;
-            m.Beam(plant, {x, kGroundY + h * 0.45f, z}, {x + side * 0.8f, kGroundY + h * 0.45f, z}, 0.3f, 0.3f);
-            m.Beam(plant, {x + side * 0.8f, kGroundY + h * 0.4f, z}, {x + side * 0.8f, kGroundY + h * 0.8f, z}, 0.3f, 0.3f, {0, 0, 1});
-            continue;
-        }
-        // a squashed, jittered rock
-        const float a = 6.28f * Hash01(i, 11, 67);
-        Vector3 ring[5];
-        for (int k = 0; k < 5; ++k) {
-            const float tt = a + 6.2832f * float(k) / 5.0f;
-            const float r = size * (0.75f + 0.4f * Hash01(i, 12 + uint32_t(k), 68));
-            ring[k] = {x + std::cos(tt) * r, kGroundY + size * 0.25f, z + std::sin(tt) * r};
-        }
-        const Vector3 top{x + 0.2f * size, kGroundY + size * (0.7f + 0.5f * Hash01(i, 20, 69)), z};
-        const Vector3 bottom{x, kGroundY - 0.3f, z};
-        for (int k = 0; k < 5; ++k) {
-            const Vector3 p0 = ring[k], p1 = ring[(k + 1) % 5];
-            const Vector3 out = (p0 + p1) * 0.5f - Vector3{x, (p0.y + p1.y) * 0.5f, z};
-            auto tri = [&](Vector3 q0, Vector3 q1, Vector3 q2, Vector3 want) {
-                if (FaceNormal(q0, q1, q2).Dot(want) < 0) std::swap(q1, q2);
-                m.Face(stone, {q0, q1, q2});
-            };
-            tri(p0, p1, top, out + Vector3{0, size, 0});
-            tri(p0, p1, bottom, out - Vector3{0, size * 0.2f, 0});
+        } else if (t.scenery == Theme::kRocksAndCacti && pick < 0.35f) {
+            track::AddCactus(m, plant, i, x, z, kGroundY);
+        } else {
+            track::AddRock(m, stone, i, x, z, kGroundY);
         }
     }
     return WriteGltf(dir / "Ground" / "ground.gltf", m);
 }
 
 bool WriteFence(const fs::path& dir, const Description& d, const CentreLine& line) {
-    Mesh m;
-    const int board = m.AddMaterial(Mat("Barrier", {1, 1, 1, 1}, 0.7f, "barrier.png"));
-    const int cap = m.AddMaterial(Mat("BarrierCap", {0.22f, 0.22f, 0.24f, 1}, 0.7f, ""));
-    const std::vector<Sample> sl = Slices(line);
-    const float h = kFenceHeight, t = 0.3f, off = d.FenceOffset();
-    for (int side = -1; side <= 1; side += 2)
-        for (size_t i = 0; i + 1 < sl.size(); ++i) {
-            const Sample &a = sl[i], &b = sl[i + 1];
-            const Vector3 ra = a.Right() * float(side), rb = b.Right() * float(side);
-            const Vector3 ia = a.p + ra * off, ib = b.p + rb * off;
-            const Vector3 oa = a.p + ra * (off + t), ob = b.p + rb * (off + t);
-            const Vector3 up{0, h, 0};
-            const float u0 = a.s / 4.0f, u1 = b.s / 4.0f;
-            const Vector3 toTrack = -(ra + rb) * 0.5f;
-            QuadFacing(m, board, ia, ia + up, ib + up, ib, toTrack, {u0, 0}, {u1, 1});
-            QuadFacing(m, board, oa, oa + up, ob + up, ob, -toTrack, {u0, 0}, {u1, 1});
-            QuadFacing(m, cap, ia + up, oa + up, ob + up, ib + up, {0, 1, 0}, {0, 0}, {1, 1});
-        }
-    return WriteGltf(dir / "Wall" / "wall.gltf", m);
+    return WriteGltf(dir / "Wall" / "wall.gltf", track::FenceMesh(Slices(line), d.FenceOffset(), kFenceHeight));
 }
 
 // Sky dome around the origin in the theme's colours, with the sun where the light comes from.
@@ -355,36 +234,12 @@ bool WriteSky(const fs::path& dir, const Theme& t) {
     m.useColors = true;
     const int sky = m.AddMaterial(Mat("Sky", {1, 1, 1, 1}, 1.0f));
     const int sun = m.AddMaterial(Mat("Sun", {1, 1, 1, 1}, 1.0f));
-    const float R = 760.0f;
-    const int seg = 32, rings = 12;
-    Primitive& p = m.Prim(sky);
-    auto colour = [&](float elev) {
+    track::AddDome(m, sky, [&t](float elev) {
         const float k = std::pow(1.0f - std::clamp(elev, 0.0f, 1.0f), 3.0f);
         return Color{t.skyZenith.r + (t.skyHorizon.r - t.skyZenith.r) * k, t.skyZenith.g + (t.skyHorizon.g - t.skyZenith.g) * k,
                      t.skyZenith.b + (t.skyHorizon.b - t.skyZenith.b) * k, 1};
-    };
-    for (int r = 0; r <= rings; ++r) {
-        const float el = -0.15f + (kPi / 2 + 0.15f) * float(r) / float(rings);
-        for (int s = 0; s <= seg; ++s) {
-            const float az = 2 * kPi * float(s) / float(seg);
-            const Vector3 dv{std::cos(el) * std::sin(az), std::sin(el), std::cos(el) * std::cos(az)};
-            p.vertices.push_back({dv * R, -dv, {float(s) / seg, float(r) / rings}, colour(std::sin(el) * 1.6f)});
-        }
-    }
-    for (int r = 0; r < rings; ++r)
-        for (int s = 0; s < seg; ++s) {
-            const uint32_t a = uint32_t(r * (seg + 1) + s), b = a + 1, c = a + uint32_t(seg + 1), e = c + 1;
-            p.indices.insert(p.indices.end(), {a, c, e, a, e, b});
-        }
-    const Vector3 toSun = (-t.sunDirection).Normalized();
-    const Vector3 right = Vector3{0, 1, 0}.Cross(toSun).Normalized(), up = toSun.Cross(right).Normalized();
-    std::vector<Vector3> disc;
-    for (int i = 0; i < 16; ++i) {
-        const float a = -2 * kPi * float(i) / 16.0f;
-        disc.push_back(toSun * (R - 20.0f) + (right * std::cos(a) + up * std::sin(a)) * 28.0f);
-    }
-    if (FaceNormal(disc[0], disc[1], disc[2]).Dot(toSun) > 0) std::reverse(disc.begin(), disc.end());
-    m.Face(sun, disc, {}, {1.0f, 0.94f, 0.8f, 1});
+    });
+    track::AddSun(m, sun, (-t.sunDirection).Normalized(), {1.0f, 0.94f, 0.8f, 1});
     return WriteGltf(dir / "Sky" / "sky.gltf", m);
 }
 

@@ -1,5 +1,6 @@
 #include "course/Description.h"
 
+#include "course/TrackParts.h"
 #include "models/ExcavatorModel.h"
 
 #include <algorithm>
@@ -166,23 +167,7 @@ bool Parse(const std::string& text, const std::string& file, Description& d, std
     return true;
 }
 
-Sample CentreLine::At(float s) const {
-    const float L = Length();
-    if (samples.empty() || L <= 0) return Sample{};
-    s = std::fmod(s, L);
-    if (s < 0) s += L;
-    auto it = std::lower_bound(samples.begin(), samples.end(), s, [](const Sample& a, float v) { return a.s < v; });
-    if (it == samples.begin()) return samples.front();
-    if (it == samples.end()) return samples.back();
-    const Sample &b = *it, &a = *(it - 1);
-    const float t = (b.s - a.s) > 0 ? (s - a.s) / (b.s - a.s) : 0.0f;
-    Sample r = a;
-    r.s = s;
-    r.p = a.p + (b.p - a.p) * t;
-    r.heading = a.heading + (b.heading - a.heading) * t;
-    r.curvature = b.curvature;
-    return r;
-}
+Sample CentreLine::At(float s) const { return track::Interpolate(samples, s); }
 
 float CentreLine::Distance(float x, float z) const {
     float best = 1e30f;
@@ -230,28 +215,18 @@ bool Build(const Description& d, CentreLine& line, std::string& error) {
         return fail("centre line", "the lap is " + Num(total) + " m; it must be " + Num(kMinLap) + " to " + Num(kMaxLap) + " m");
     // Samples of the line as written, in double precision.
     std::vector<Sample>& out = line.samples;
-    double x = 0, z = 0, h = 0, s = 0;
+    track::Walker w;
     out.push_back({0.0f, {0, 0, 0}, 0.0f, 0.0f, 0});
     for (size_t i = 0; i < segs.size(); ++i) {
-        const Segment& g = segs[i];
-        const bool arc = g.turn != 0.0f;
-        const double len = arc ? g.length * std::fabs(g.turn) * M_PI / 180.0 : g.length;
-        const int n = std::max(1, int(std::lround(len / kSampleStep)));
-        const double ds = len / n, dh = arc ? g.turn / n : 0.0;
-        const double k = arc ? (g.turn > 0 ? 1.0 : -1.0) / g.length : 0.0;
-        out.back().curvature = float(k);
-        for (int j = 0; j < n; ++j) {
-            const double hm = (h + dh * 0.5) * M_PI / 180.0;
-            const double chord = arc ? 2.0 * g.length * std::sin(std::fabs(dh) * M_PI / 360.0) : ds;
-            x += std::sin(hm) * chord;
-            z += std::cos(hm) * chord;
-            h += dh;
-            s += ds;
-            out.push_back({float(s), {float(x), 0, float(z)}, float(h), float(k), int(i)});
-            if (std::hypot(x, z) > kMaxReach)
-                return fail(g.Name(i), "the road goes more than " + Num(kMaxReach) + " m from the start line");
-        }
+        bool tooFar = false;
+        track::WalkSegment(w, segs[i].length, segs[i].turn, kSampleStep, [&](double k) { out.back().curvature = float(k); },
+                           [&](double k) {
+                               out.push_back({float(w.s), {float(w.x), 0, float(w.z)}, float(w.h), float(k), int(i)});
+                               tooFar = tooFar || std::hypot(w.x, w.z) > kMaxReach;
+                           });
+        if (tooFar) return fail(segs[i].Name(i), "the road goes more than " + Num(kMaxReach) + " m from the start line");
     }
+    const double x = w.x, z = w.z, h = w.h, s = w.s;
     // Two parts of the road may not come closer than their fences allow
     // (checked first: a line that crosses itself seldom closes either).
     const float L = float(s);

@@ -1,5 +1,7 @@
 #include "course/Layout.h"
 
+#include "course/TrackParts.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -40,26 +42,11 @@ std::vector<Segment> Segments() {
 std::vector<Sample> Build() {
     const double step = 0.25;
     std::vector<Sample> out;
-    double x = 0.0, z = -12.25, h = 0.0, s = 0.0;
-    out.push_back({0.0f, {0, 0, float(z)}, 0.0f, 0.0f});
-    for (const Segment& seg : Segments()) {
-        const bool arc = seg.turn != 0.0;
-        const double len = arc ? seg.length * std::fabs(seg.turn) * M_PI / 180.0 : seg.length;
-        const int n = std::max(1, int(std::lround(len / step)));
-        const double ds = len / n, dh = arc ? seg.turn / n : 0.0;
-        const double k = arc ? (seg.turn > 0 ? 1.0 : -1.0) / seg.length : 0.0;
-        out.back().curvature = float(k);
-        for (int i = 0; i < n; ++i) {
-            // exact chord of the arc step
-            const double hm = (h + dh * 0.5) * M_PI / 180.0;
-            const double chord = arc ? 2.0 * seg.length * std::sin(std::fabs(dh) * M_PI / 360.0) : ds;
-            x += std::sin(hm) * chord;
-            z += std::cos(hm) * chord;
-            h += dh;
-            s += ds;
-            out.push_back({float(s), {float(x), 0, float(z)}, float(h), float(k)});
-        }
-    }
+    track::Walker w{0.0, -12.25, 0.0, 0.0};
+    out.push_back({0.0f, {0, 0, float(w.z)}, 0.0f, 0.0f});
+    for (const Segment& seg : Segments())
+        track::WalkSegment(w, seg.length, seg.turn, step, [&](double k) { out.back().curvature = float(k); },
+                           [&](double k) { out.push_back({float(w.s), {float(w.x), 0, float(w.z)}, float(w.h), float(k)}); });
     // close exactly (the loop is built to meet itself; remove rounding)
     out.back().p = out.front().p;
     out.back().heading = out.front().heading + 360.0f * std::round(out.back().heading / 360.0f);
@@ -84,24 +71,7 @@ const std::vector<Sample>& CentreLine() {
 
 float LapLength() { return CentreLine().back().s; }
 
-Sample At(float s) {
-    const auto& line = CentreLine();
-    const float L = LapLength();
-    s = std::fmod(s, L);
-    if (s < 0) s += L;
-    auto it = std::lower_bound(line.begin(), line.end(), s, [](const Sample& a, float v) { return a.s < v; });
-    if (it == line.begin()) return line.front();
-    if (it == line.end()) return line.back();
-    const Sample& b = *it;
-    const Sample& a = *(it - 1);
-    const float t = (b.s - a.s) > 0 ? (s - a.s) / (b.s - a.s) : 0.0f;
-    Sample r = a;
-    r.s = s;
-    r.p = a.p + (b.p - a.p) * t;
-    r.heading = a.heading + (b.heading - a.heading) * t;
-    r.curvature = b.curvature;
-    return r;
-}
+Sample At(float s) { return track::Interpolate(CentreLine(), s); }
 
 namespace {
 constexpr float kCell = 4.0f;

@@ -3,6 +3,7 @@
 
 #include "Generator.h"
 #include "course/Layout.h"
+#include "course/TrackParts.h"
 #include "model/GltfWriter.h"
 #include "models/ExcavatorModel.h"
 #include "model/Texture.h"
@@ -28,38 +29,13 @@ bool WriteSky(const std::filesystem::path& dir) {
     const int sky = m.AddMaterial(Mat("Sky", {1, 1, 1, 1}, 1.0f));
     const int sun = m.AddMaterial(Mat("Sun", {1, 1, 1, 1}, 1.0f));
     const float R = 760.0f;
-    const int seg = 32, rings = 12;
-    Primitive& p = m.Prim(sky);
-    auto colour = [](float elev) {  // elev in [-0.2, 1]
+    track::AddDome(m, sky, [](float elev) {  // elev in [-0.2, 1]
         const float t = std::clamp(elev, 0.0f, 1.0f);
         const float h = std::pow(1.0f - t, 3.0f);
         return Color{0.22f + 0.6f * h, 0.45f + 0.45f * h, 0.85f + 0.12f * h, 1};
-    };
-    for (int r = 0; r <= rings; ++r) {
-        const float el = -0.15f + (kPi / 2 + 0.15f) * float(r) / float(rings);
-        for (int s = 0; s <= seg; ++s) {
-            const float az = 2 * kPi * float(s) / float(seg);
-            const Vector3 d{std::cos(el) * std::sin(az), std::sin(el), std::cos(el) * std::cos(az)};
-            p.vertices.push_back({d * R, -d, {float(s) / seg, float(r) / rings}, colour(std::sin(el) * 1.6f)});
-        }
-    }
-    for (int r = 0; r < rings; ++r)
-        for (int s = 0; s < seg; ++s) {
-            const uint32_t a = uint32_t(r * (seg + 1) + s), b = a + 1, c = a + uint32_t(seg + 1), d = c + 1;
-            // seen from inside the dome
-            p.indices.insert(p.indices.end(), {a, c, d, a, d, b});
-        }
+    });
     // the sun where the light comes from
-    const Vector3 toSun = Vector3{0, 0.957826f, -0.287348f}.Normalized();
-    const Vector3 right = Vector3{0, 1, 0}.Cross(toSun).Normalized(), up = toSun.Cross(right).Normalized();
-    std::vector<Vector3> disc;
-    const int n = 16;
-    for (int i = 0; i < n; ++i) {
-        const float a = -2 * kPi * float(i) / float(n);
-        disc.push_back(toSun * (R - 20.0f) + (right * std::cos(a) + up * std::sin(a)) * 28.0f);
-    }
-    if (FaceNormal(disc[0], disc[1], disc[2]).Dot(toSun) > 0) std::reverse(disc.begin(), disc.end());
-    m.Face(sun, disc, {}, {1.0f, 0.96f, 0.82f, 1});
+    track::AddSun(m, sun, Vector3{0, 0.957826f, -0.287348f}.Normalized(), {1.0f, 0.96f, 0.82f, 1});
     // a few flat clouds, each a cluster of puffs facing the centre
     const int cloud = m.AddMaterial(Mat("Cloud", {1, 1, 1, 1}, 1.0f));
     for (int c = 0; c < 14; ++c) {
