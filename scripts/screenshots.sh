@@ -63,12 +63,13 @@ for line in open(sys.argv[1]):
   head -n $((finish + 1)) "$WORK/$course.jsonl" > "$WORK/$course-race.jsonl"
   ./vorlan-pathmap "$WORK/$course-race.jsonl" "$ROOT/docs/$course-paths.png" "course-map-$course.png"
 done
-# Riverside's excavator and gate as the player meets them: the arm halfway up
-# with the player's bike 30 m from it, and the gate sliding after a bike
+# Each course's excavator as the player meets it, the arm halfway up with the
+# player's bike 30 m from it, and Riverside's gate sliding after a bike
 # pressed one of its switches.
-read -r arm gate < <(python3 -c '
+for course in riverside canyon; do
+  read -r arm gate < <(python3 -c '
 import json, math, sys
-course = json.load(open("Data/Courses/riverside/course.json"))
+course = json.load(open("Data/Courses/" + sys.argv[2] + "/course.json"))
 hinge = course["gameplay"]["excavator"]["hinge"]
 arm = gate = None
 for line in open(sys.argv[1]):
@@ -79,11 +80,17 @@ for line in open(sys.argv[1]):
     if gate is None and any(f["walls"]["switchOn"]):
         gate = f["frame"] + 8
 print(arm, gate)
-' "$WORK/riverside.jsonl")
-[ "$arm" != None ] && [ "$gate" != None ] || { echo "screenshots: no swinging arm or moving gate at riverside" >&2; exit 1; }
-"${run[@]}" --profile "$WORK/riverside-third" --course riverside --frames $((gate + 1)) \
-  --screenshot "$arm:$ROOT/docs/riverside-excavator.png" \
-  --screenshot "$gate:$ROOT/docs/riverside-gate.png" >/dev/null
+' "$WORK/$course.jsonl" "$course")
+  [ "$arm" != None ] || { echo "screenshots: no swinging arm at $course" >&2; exit 1; }
+  shots=(--screenshot "$arm:$ROOT/docs/$course-excavator.png")
+  last=$arm
+  if [ "$course" = riverside ]; then
+    [ "$gate" != None ] || { echo "screenshots: no moving gate at riverside" >&2; exit 1; }
+    shots+=(--screenshot "$gate:$ROOT/docs/riverside-gate.png")
+    last=$(( gate > arm ? gate : arm ))
+  fi
+  "${run[@]}" --profile "$WORK/$course-third" --course "$course" --frames $((last + 1)) "${shots[@]}" >/dev/null
+done
 echo "screenshots: docs/title.png docs/countdown.png docs/race.png docs/result.png docs/race-paths.png" \
   "docs/ghost.png docs/records.png docs/options.png" \
-  "docs/{riverside,canyon}-{title,race,result,paths}.png docs/riverside-{excavator,gate}.png"
+  "docs/{riverside,canyon}-{title,race,result,paths}.png docs/{riverside,canyon}-excavator.png docs/riverside-gate.png"

@@ -180,6 +180,12 @@ bool WriteRoad(const fs::path& dir, const Description& d, const CentreLine& line
 }
 
 bool WriteGround(const fs::path& dir, const Description& d, const CentreLine& line, const Theme& t) {
+    std::vector<Vector3> clearings;
+    for (const Placed& o : d.objects)
+        if (o.kind == "excavator") {
+            const ExcavatorPlace at = PlaceExcavator(d, line, o);
+            clearings.push_back(at.hinge + at.towardsBody * (0.5f * (kExcavatorBodyNear + kExcavatorBodyFar)));
+        }
     Mesh m;
     m.useColors = true;
     const int ground = m.AddMaterial(Mat("Ground", {1, 1, 1, 1}, 0.95f, "ground.png"));
@@ -209,6 +215,8 @@ bool WriteGround(const fs::path& dir, const Description& d, const CentreLine& li
         const float x = minX - 40.0f + spanX * Hash01(i, 5, 61), z = minZ - 40.0f + spanZ * Hash01(i, 6, 62);
         if (std::fabs(x) < clear + 3.0f && std::fabs(z) < 4.0f) continue;  // the start arch
         if (near.Distance(x, z) < clear) continue;
+        if (std::any_of(clearings.begin(), clearings.end(), [&](const Vector3& c) { return std::hypot(x - c.x, z - c.z) < 9.0f; }))
+            continue;  // where the excavator stands
         ++placed;
         const float pick = Hash01(i, 8, 64);
         if (t.scenery == Theme::kTrees && pick < 0.7f) {
