@@ -18,8 +18,7 @@ void DrawAt(const Matrix& world, const AxModel* model) {
 
 ExcavatorArm::ExcavatorArm(AxModelCache& modelCache, const std::string& path, const Vector3& hinge, float turn)
     : model(modelCache.GetModel(path)),
-      pivot(turn == 0.0f ? Matrix::CreateTranslation(hinge)
-                         : Matrix::CreateRotationYDegrees(turn) * Matrix::CreateTranslation(hinge)) {
+      pivot(Matrix::CreateRotationYDegrees(turn) * Matrix::CreateTranslation(hinge)) {
     angle = minAngle;
     rotation = Matrix::CreateRotationZ(angle * kDegToRad);
     world = rotation * pivot;

@@ -3,6 +3,7 @@
 // makes a course the game lists and races, as the README shows.
 
 #include "course/Description.h"
+#include "models/ExcavatorModel.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -203,4 +204,45 @@ TEST(CourseDescription, TheReadmeExampleBuildsAndRacesToTheFinish) {
     ASSERT_NE(lap, std::string::npos);
     EXPECT_GE(std::atoi(lastLine.c_str() + lap + 6), 2) << lastLine.substr(bikes, 400);
     fs::remove_all(root);
+}
+
+TEST(CourseDescription, AnExcavatorStandsOutsideTheFenceWhicheverWayTheRoadRuns) {
+    // A loop whose straights run north, east, south and west (and one bend
+    // between them at 45 degrees): on each, an excavator on either side keeps
+    // its tracks outside both fences, on the side asked, its hinge over the
+    // road and its arm swinging across the road.
+    const std::string loop = "id square\nname Square\ntheme dusk\nwidth 14\n"
+                             "straight 60\narc 30 90\nstraight 120\narc 30 90\nstraight 120\narc 30 90\nstraight 120\narc 30 90\nstraight 60\n";
+    const float quarter = 30.0f * float(M_PI) / 2.0f;
+    const float places[] = {40.0f, 60.0f + quarter * 0.5f, 120.0f + quarter, 240.0f + 2 * quarter, 360.0f + 3 * quarter};
+    for (float at : places)
+        for (const char* side : {"left", "right"}) {
+            SCOPED_TRACE(std::to_string(at) + " " + side);
+            coursemake::Description d;
+            coursemake::CentreLine line;
+            std::string error;
+            ASSERT_TRUE(coursemake::Read(loop + "excavator " + std::to_string(at) + " " + side + "\n", "square.course", d, line, error))
+                << error;
+            const coursemake::ExcavatorPlace place = coursemake::PlaceExcavator(d, line, d.objects.back());
+            const coursemake::Sample road = line.At(at);
+            EXPECT_LT(line.Distance(place.hinge.x, place.hinge.z), d.HalfWidth());
+            const Vector3 body = place.BodyCentre() - road.p;
+            EXPECT_GT(body.Dot(road.Right()) * (side[0] == 'r' ? 1.0f : -1.0f), d.FenceOffset());
+            gen::Mesh moved;
+            moved.Append(gen::ExcavatorBody(), place.FromDesert());
+            // Its tracks: beyond the fence, on the side asked.
+            size_t low = 0, astray = 0;
+            for (const gen::Primitive& p : moved.Primitives())
+                for (const gen::Vertex& v : p.vertices)
+                    if (v.position.y < 1.5f) {
+                        ++low;
+                        const float across = (v.position - road.p).Dot(road.Right()) * (side[0] == 'r' ? 1.0f : -1.0f);
+                        astray += line.Distance(v.position.x, v.position.z) <= d.FenceOffset() || across <= d.FenceOffset();
+                    }
+            EXPECT_GT(low, 100u);
+            EXPECT_EQ(astray, 0u);
+            // The arm swings in the plane across the road: its own x, turned, runs along the road's right.
+            const Vector3 swing = Vector3::TransformNormal({1, 0, 0}, Matrix::CreateRotationYDegrees(place.turn));
+            EXPECT_NEAR(std::fabs(swing.Dot(road.Right())), 1.0f, 1e-4f);
+        }
 }

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <unistd.h>
 
@@ -179,13 +180,8 @@ bool WriteRoad(const fs::path& dir, const Description& d, const CentreLine& line
     return WriteGltf(dir / "Road" / "road.gltf", track::RoadMesh(Slices(line), d.HalfWidth(), d.FenceOffset(), kRoadY));
 }
 
-bool WriteGround(const fs::path& dir, const Description& d, const CentreLine& line, const Theme& t) {
-    std::vector<Vector3> clearings;
-    for (const Placed& o : d.objects)
-        if (o.kind == "excavator") {
-            const ExcavatorPlace at = PlaceExcavator(d, line, o);
-            clearings.push_back(at.hinge + at.towardsBody * (0.5f * (kExcavatorBodyNear + kExcavatorBodyFar)));
-        }
+bool WriteGround(const fs::path& dir, const Description& d, const CentreLine& line, const Theme& t,
+                 const std::optional<ExcavatorPlace>& excavator) {
     Mesh m;
     m.useColors = true;
     const int ground = m.AddMaterial(Mat("Ground", {1, 1, 1, 1}, 0.95f, "ground.png"));
@@ -215,7 +211,7 @@ bool WriteGround(const fs::path& dir, const Description& d, const CentreLine& li
         const float x = minX - 40.0f + spanX * Hash01(i, 5, 61), z = minZ - 40.0f + spanZ * Hash01(i, 6, 62);
         if (std::fabs(x) < clear + 3.0f && std::fabs(z) < 4.0f) continue;  // the start arch
         if (near.Distance(x, z) < clear) continue;
-        if (std::any_of(clearings.begin(), clearings.end(), [&](const Vector3& c) { return std::hypot(x - c.x, z - c.z) < 9.0f; }))
+        if (excavator && std::hypot(x - excavator->BodyCentre().x, z - excavator->BodyCentre().z) < 9.0f)
             continue;  // where the excavator stands
         ++placed;
         const float pick = Hash01(i, 8, 64);
@@ -319,18 +315,16 @@ std::vector<Vector3> Boxes(const Description& d, const CentreLine& line, const P
 }
 
 bool WriteMap(const fs::path& file, const Description& d, const CentreLine& line, const std::vector<Vector3>& checkpoints,
-              const std::vector<Vector3>& boxes) {
+              const std::vector<Vector3>& boxes, const std::optional<ExcavatorPlace>& excavator) {
     float minX, minZ, maxX, maxZ;
     line.Bounds(minX, minZ, maxX, maxZ);
     const float margin = d.FenceOffset() + 6.0f;
-    for (const Placed& o : d.objects)
-        if (o.kind == "excavator") {
-            // The body stands further out than the fence: keep it in the picture.
-            const ExcavatorPlace at = PlaceExcavator(d, line, o);
-            const Vector3 far = at.hinge + at.towardsBody * (kExcavatorBodyFar + 2.0f - margin);
-            minX = std::min(minX, far.x), maxX = std::max(maxX, far.x);
-            minZ = std::min(minZ, far.z), maxZ = std::max(maxZ, far.z);
-        }
+    if (excavator) {
+        // The body stands further out than the fence: keep it in the picture.
+        const Vector3 far = excavator->hinge + excavator->towardsBody * (kExcavatorBodyFar + 2.0f - margin);
+        minX = std::min(minX, far.x), maxX = std::max(maxX, far.x);
+        minZ = std::min(minZ, far.z), maxZ = std::max(maxZ, far.z);
+    }
     const float x0 = minX - margin, x1 = maxX + margin, z0 = minZ - margin, z1 = maxZ + margin;
     const float ppu = std::min(4.0f, 1200.0f / std::max(x1 - x0, z1 - z0));
     const int W = int((x1 - x0) * ppu), H = int((z1 - z0) * ppu);
@@ -372,14 +366,12 @@ bool WriteMap(const fs::path& file, const Description& d, const CentreLine& line
                 const Vector3 q = OnRoad(line, o.distance - kGateSwitchBack, side * kGateSwitchAcross, 0);
                 disc(q.x, q.z, 1.2f, 0.2f, 0.85f, 0.3f);
             }
-        } else if (o.kind == "excavator") {
-            const ExcavatorPlace at = PlaceExcavator(d, line, o);
-            const float mid = 0.5f * (kExcavatorBodyNear + kExcavatorBodyFar);
-            for (float across = 0.0f; across <= mid; across += 1.0f) {
-                const Vector3 q = at.hinge + at.towardsBody * across;
-                disc(q.x, q.z, across < mid - 1.0f ? 0.5f : 4.0f, 0.9f, 0.65f, 0.05f);
-            }
         }
+    }
+    // The excavator's boom from the hinge, and its body.
+    for (float across = 0.0f; excavator && across <= kExcavatorBodyMiddle; across += 1.0f) {
+        const Vector3 q = excavator->hinge + excavator->towardsBody * across;
+        disc(q.x, q.z, across < kExcavatorBodyMiddle - 1.0f ? 0.5f : 4.0f, 0.9f, 0.65f, 0.05f);
     }
     for (const Vector3& b : boxes) disc(b.x, b.z, 0.8f, 0.55f, 0.33f, 0.12f);
     for (size_t i = 0; i < checkpoints.size(); ++i) {
@@ -432,23 +424,20 @@ bool MakeCourse(const Description& d, const CentreLine& line, const fs::path& da
     for (const auto& entry : fs::directory_iterator(dataDir / "Course" / "Wall", ec))
         if (!builtIn && entry.path().extension() == ".png" && !CopyInto(entry.path(), outDir / "Gate" / entry.path().filename(), error)) return false;
     if (!builtIn && !CopyInto(dataDir / "Sound" / MusicOf(d.theme), outDir / "Music" / "race.wav", error)) return false;
-    bool ok = WriteTextures(outDir, theme);
-    ok = ok && WriteRoad(outDir, d, line) && WriteGround(outDir, d, line, theme) && WriteFence(outDir, d, line);
-    ok = ok && WriteSky(outDir, theme) && WriteNothing(outDir);
-    const Placed *sw = nullptr, *gateAt = nullptr, *excavatorAt = nullptr;
+    const Placed *sw = nullptr, *gateAt = nullptr;
+    std::optional<ExcavatorPlace> excavator;
     for (const Placed& o : d.objects) {
         if (o.kind == "switch") sw = &o;
         if (o.kind == "gate") gateAt = &o;
-        if (o.kind == "excavator") excavatorAt = &o;
+        if (o.kind == "excavator") excavator = PlaceExcavator(d, line, o);
     }
-    ExcavatorPlace excavator;
-    if (excavatorAt) {
-        excavator = PlaceExcavator(d, line, *excavatorAt);
-        ok = ok && WriteExcavator(outDir / "Scenery", excavator);
-    }
+    bool ok = WriteTextures(outDir, theme);
+    ok = ok && WriteRoad(outDir, d, line) && WriteGround(outDir, d, line, theme, excavator) && WriteFence(outDir, d, line);
+    ok = ok && WriteSky(outDir, theme) && WriteNothing(outDir);
+    if (excavator) ok = ok && WriteExcavator(outDir / "Scenery", *excavator);
     const std::vector<Vector3> checkpoints = Checkpoints(line), boxes = Boxes(d, line, sw);
     ok = ok && WritePoints(outDir / "check.txt", checkpoints) && WritePoints(outDir / "box.txt", boxes);
-    ok = ok && WriteMap(outDir / "map.png", d, line, checkpoints, boxes);
+    ok = ok && WriteMap(outDir / "map.png", d, line, checkpoints, boxes, excavator);
     if (!ok) {
         error = outDir.string() + ": cannot write the course's files";
         return false;
@@ -493,12 +482,12 @@ bool MakeCourse(const Description& d, const CentreLine& line, const fs::path& da
                      {"model", gate},
                      {"switches", json::array({Xyz(kAwayX - 9.0f, 0.0f, kAwayZ + 5.0f), Xyz(kAwayX - 9.0f, 0.0f, kAwayZ - 3.5f)})}};
     }
-    g["excavator"] = {{"hinge", excavatorAt ? Xyz(excavator.hinge) : Xyz(kAwayX, -40.0f, kAwayZ)}};
+    g["excavator"] = {{"hinge", excavator ? Xyz(excavator->hinge) : Xyz(kAwayX, -40.0f, kAwayZ)}};
     json& l = c["look"];
     l["sky"] = "Sky/sky.gltf";
-    if (excavatorAt)
+    if (excavator)
         l["excavator"] = {{"body", "Scenery/excavator.gltf"}, {"arm", "Scenery/arm.gltf"}, {"cable", "Scenery/cable.gltf"},
-                          {"angle", Mm(excavator.turn)}};
+                          {"angle", Mm(excavator->turn)}};
     else
         l["excavator"] = {{"body", "Scenery/none.gltf"}, {"arm", "Scenery/none.gltf"}, {"cable", "Scenery/none.gltf"}};
     l["sun"] = {{"direction", Xyz(theme.sunDirection)}, {"colour", Xyz(theme.sun.r, theme.sun.g, theme.sun.b)}};

@@ -299,7 +299,7 @@ bool Build(const Description& d, CentreLine& line, std::string& error) {
             // Every part of the body's footprint outside the fences, wherever the road runs.
             const Matrix move = PlaceExcavator(d, line, o).FromDesert();
             const Vector3 h = gen::kExcavatorHinge;
-            for (float across : {gen::kExcavatorBodyNear, 0.5f * (gen::kExcavatorBodyNear + gen::kExcavatorBodyFar), gen::kExcavatorBodyFar})
+            for (float across : {gen::kExcavatorBodyNear, gen::kExcavatorBodyMiddle, gen::kExcavatorBodyFar})
                 for (float along : {-gen::kExcavatorBodyHalfLength, 0.0f, gen::kExcavatorBodyHalfLength}) {
                     const Vector3 p = Vector3::Transform({h.x - across, 0.0f, h.z + along}, move);
                     const float dist = line.Distance(p.x, p.z);
@@ -336,6 +336,8 @@ ExcavatorPlace PlaceExcavator(const Description& d, const CentreLine& line, cons
     if (at.turn < 0.0f) at.turn += 360.0f;
     return at;
 }
+
+Vector3 ExcavatorPlace::BodyCentre() const { return hinge + towardsBody * gen::kExcavatorBodyMiddle; }
 
 Matrix ExcavatorPlace::FromDesert() const {
     return Matrix::CreateTranslation(-gen::kExcavatorHinge) * Matrix::CreateRotationYDegrees(turn) * Matrix::CreateTranslation(hinge);

@@ -91,6 +91,7 @@ struct ExcavatorPlace {
     Vector3 towardsBody;
     float turn = 0.0f;
     Matrix FromDesert() const;  // moves the desert's excavator models here
+    Vector3 BodyCentre() const;
 };
 ExcavatorPlace PlaceExcavator(const Description& description, const CentreLine& line, const Placed& excavator);
 

@@ -15,6 +15,7 @@ inline constexpr Vector3 kExcavatorHinge = course::kArmHinge;
 // On the desert the hinge is 3.8 m from the road's centre line, away from the body.
 inline constexpr float kExcavatorHingeAcross = 3.8f;
 inline constexpr float kExcavatorBodyNear = 18.5f, kExcavatorBodyFar = 28.5f, kExcavatorBodyHalfLength = 3.5f;
+inline constexpr float kExcavatorBodyMiddle = 0.5f * (kExcavatorBodyNear + kExcavatorBodyFar);
 
 Mesh ExcavatorBody();   // in course coordinates
 Mesh ExcavatorCable();  // in course coordinates
