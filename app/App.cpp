@@ -267,6 +267,7 @@ int App::Run() {
     if (!scene) {
         game = startCourse ? new Game(*startCourse) : new Game;
         game->autopilot = options.autopilot;
+        game->saveRunPath = options.saveRunFile;
         // Scripted keys stand for keyboard keys; a replay reads the keyboard
         // presses its recording kept, when it was made from the keyboard.
         game->rawKeys = replaying ? replay.header.rawKeys : options.inputFile.empty();

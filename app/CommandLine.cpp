@@ -36,6 +36,8 @@ const char* UsageText() {
            "  --fullscreen        start in borderless fullscreen (F11 or Alt+Enter switches)\n"
            "  --record FILE       write the seed, keys and clock of this run to FILE\n"
            "  --replay FILE       play a --record file back exactly; takes keys, clock and seed from it\n"
+           "  --save-run FILE     write the first race that reaches the finish as a race file\n"
+           "                      (vorlan-moto-verify checks it); nothing when none finishes\n"
            "  --audio-out FILE    with --headless: write the run's sound as a WAV file (16-bit stereo,\n"
            "                      the mixer's rate; 16 ms per frame with --fixed-clock)\n"
            "  --render-scale S    draw the 3D scene at S (0.25 to 1.0) times the window's size and\n"
@@ -94,6 +96,8 @@ bool ParseCommandLine(int argc, char** argv, RunOptions& options, std::string& e
             if (!value(options.recordFile)) return false;
         } else if (arg == "--replay") {
             if (!value(options.replayFile)) return false;
+        } else if (arg == "--save-run") {
+            if (!value(options.saveRunFile)) return false;
         } else if (arg == "--profile") {
             if (!value(options.profileDir)) return false;
             if (options.profileDir.empty()) {

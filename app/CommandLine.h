@@ -30,6 +30,7 @@ struct RunOptions {
     bool listCourses = false;  // print the playable courses and stop
     std::string recordFile;  // write what the run depends on, for --replay
     std::string replayFile;  // play a recorded run back
+    std::string saveRunFile;  // the first race of the run that finishes, as a race file
     std::string audioOutFile;  // headless only: the run's mixed sound as a WAV file
     // Frames left undrawn while a slow machine catches up: "auto" (capped
     // real-clock runs only), "off", or "max" (every fifth frame drawn).

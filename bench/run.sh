@@ -16,6 +16,10 @@
 #                 smallest), and how evenly the game time shown advances: the
 #                 share of pictures whose shown time moved on by the time between
 #                 their presents within 1 ms, and the worst difference
+#   verify        vorlan-moto-verify on the autopilot race of raceNoRender, kept as a
+#                 race file with --save-run: the median of five runs' CPU seconds
+#                 (start-up included), the race's updates, and how many times
+#                 faster than the race itself (updates x 16 ms) it checks
 # Prints one JSON line {"course":ID,"race":STATS,"raceNoRender":STATS,"empty":STATS,"floor":STATS,
 # "raceHalf":STATS,"capped":{...},"paced60":{...},"paced144":{...}}.
 #   bench/run.sh [BUILD_DIR] [RENDERED_FRAMES] [COURSE]   (COURSE: a built-in course id, desert by default)
@@ -34,7 +38,17 @@ profile=(--profile "$WORK/profile")
 stats() { "$@" --stats | tail -n 1; }
 common=(./vorlan --headless --uncapped --fixed-clock --autopilot --seed 1 --course "$COURSE" --input "$WORK/start.txt" "${profile[@]}")
 race=$(stats "${common[@]}" --frames "$FRAMES")
-noRender=$(stats "${common[@]}" --no-render --frames 6000)
+noRender=$(stats "${common[@]}" --no-render --frames 6000 --save-run "$WORK/race.run")
+# CPU seconds of each of five runs (bash's own clock, user + system), the median.
+TIMEFORMAT='%U %S'
+verify=$(for i in 1 2 3 4 5; do
+    { time ./vorlan-moto-verify "$WORK/race.run" >/dev/null 2>&1; } 2>&1 | awk '{ print $1 + $2 }'
+  done | sort -n | awk -v updates="$(awk '/^end / { print $2 }' "$WORK/race.run")" '
+    { t[NR] = $1 }
+    END {
+      cpu = t[int((NR + 1) / 2)]
+      printf "{\"cpuSeconds\":%.3f,\"updates\":%d,\"timesFaster\":%.0f}", cpu, updates, updates * 0.016 / (cpu > 0 ? cpu : 0.001)
+    }')
 empty=$(stats ./vorlan --headless --uncapped --reference empty --frames 300 "${profile[@]}")
 floor=$(stats ./vorlan --headless --uncapped --reference floor --frames "$((FRAMES / 4 > 30 ? FRAMES / 4 : 30))" "${profile[@]}")
 raceHalf=$(stats "${common[@]}" --frames "$FRAMES" --render-scale 0.5)
@@ -85,5 +99,5 @@ paced() {
 }
 paced60=$(paced 60)
 paced144=$(paced 144)
-printf '{"course":"%s","race":%s,"raceNoRender":%s,"empty":%s,"floor":%s,"raceHalf":%s,"capped":%s,"paced60":%s,"paced144":%s}\n' \
-  "$COURSE" "$race" "$noRender" "$empty" "$floor" "$raceHalf" "$capped" "$paced60" "$paced144"
+printf '{"course":"%s","race":%s,"raceNoRender":%s,"verify":%s,"empty":%s,"floor":%s,"raceHalf":%s,"capped":%s,"paced60":%s,"paced144":%s}\n' \
+  "$COURSE" "$race" "$noRender" "$verify" "$empty" "$floor" "$raceHalf" "$capped" "$paced60" "$paced144"

@@ -1,5 +1,6 @@
 #include "bike/CollisionHelper.h"
 
+#include "framework/TriangleTree.h"
 #include "framework/graphics/AxModel.h"
 
 #include <limits>
@@ -25,9 +26,13 @@ bool CollisionHelper::RayToModel(const AxModel* model, const Matrix& world, cons
         Vector3 localDirection = Vector3::TransformNormal(direction, inverse);
         const float scale = localDirection.Length();
         localDirection.Normalize();
-        const size_t vertexCount = mesh.positions.size();
-        for (const AxMeshFace& face : mesh.faces) {
-            if (face.idx[0] >= vertexCount || face.idx[1] >= vertexCount || face.idx[2] >= vertexCount) continue;
+        // Only the faces whose boxes the ray passes, in the order of the
+        // mesh: the nearest hit, and the first of equally near ones, as
+        // when every face is tried.
+        thread_local std::vector<uint32_t> candidates;
+        mesh.RayTree().Candidates(localOrigin, localDirection, candidates);
+        for (uint32_t index : candidates) {
+            const AxMeshFace& face = mesh.faces[index];
             const Vector3& v0 = mesh.positions[face.idx[0]];
             const Vector3& v1 = mesh.positions[face.idx[1]];
             const Vector3& v2 = mesh.positions[face.idx[2]];

@@ -27,6 +27,20 @@ int RandomGenerator::Next() {
     return static_cast<int>(value >> 1);
 }
 
+RandomState RandomGenerator::State() const {
+    RandomState s;
+    for (int i = 0; i < kDegree; ++i) s.words[i] = state[i];
+    s.front = front;
+    s.rear = rear;
+    return s;
+}
+
+void RandomGenerator::SetState(const RandomState& s) {
+    for (int i = 0; i < kDegree; ++i) state[i] = s.words[i];
+    front = s.front;
+    rear = s.rear;
+}
+
 namespace Random {
 namespace {
 RandomGenerator& Generator() {
@@ -37,4 +51,6 @@ RandomGenerator& Generator() {
 
 void Seed(unsigned seed) { Generator().Seed(seed); }
 int Next() { return Generator().Next(); }
+RandomState State() { return Generator().State(); }
+void SetState(const RandomState& s) { Generator().SetState(s); }
 }  // namespace Random

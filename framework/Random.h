@@ -6,6 +6,14 @@
 
 #include <cstdint>
 
+// Where the generator stands: its table and its two places in it.
+struct RandomState {
+    static constexpr int kWords = 31;
+    int32_t words[kWords] = {};
+    int front = 3;
+    int rear = 0;
+};
+
 class RandomGenerator {
 public:
     static constexpr int kMax = 2147483647;  // RAND_MAX
@@ -14,6 +22,9 @@ public:
     void Seed(unsigned seed);
     // 0 to kMax.
     int Next();
+    RandomState State() const;
+    // Places must be as a generator leaves them: rear three behind front.
+    void SetState(const RandomState& s);
 
 private:
     static constexpr int kDegree = 31;
@@ -28,4 +39,6 @@ private:
 namespace Random {
 void Seed(unsigned seed);
 int Next();
+RandomState State();
+void SetState(const RandomState& s);
 }  // namespace Random

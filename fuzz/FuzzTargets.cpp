@@ -7,6 +7,7 @@
 #include "framework/platform/WavDecoder.h"
 #include "profile/GhostTrack.h"
 #include "profile/Records.h"
+#include "race/RaceFile.h"
 #include "stage/course/CourseReader.h"
 #include "course/Description.h"
 #include "scene/PointFile.h"
@@ -126,7 +127,26 @@ bool FuzzGhostLoads(const uint8_t* data, size_t size) {
     return true;
 }
 
+// A race file either reads as a whole and writes back as text that reads
+// the same, or is refused with one line; nothing in between.
+bool FuzzRaceFileLoads(const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    RaceFile race;
+    std::string error;
+    if (!RaceFile::Parse(text, race, error)) {
+        FUZZ_CHECK(!error.empty() && error.find('\n') == std::string::npos);
+        return false;
+    }
+    FUZZ_CHECK(!race.updates.empty() && race.updates.size() <= RaceFile::kMaxUpdates);
+    FUZZ_CHECK(race.finishUpdate < race.updates.size() && race.countdownUpdate <= race.finishUpdate);
+    FUZZ_CHECK(race.leadIn.size() <= RaceFile::kLeadIn && race.rank >= 1 && race.rank <= 3);
+    RaceFile again;
+    FUZZ_CHECK(RaceFile::Parse(race.Text(), again, error) && again == race);
+    return true;
+}
+
 void FuzzRecords(const uint8_t* data, size_t size) { FuzzRecordsLoads(data, size); }
+void FuzzRaceFile(const uint8_t* data, size_t size) { FuzzRaceFileLoads(data, size); }
 void FuzzGhost(const uint8_t* data, size_t size) { FuzzGhostLoads(data, size); }
 
 // A course file either reads whole, every number in its range and every path

@@ -12,6 +12,8 @@ void FuzzWav(const uint8_t* data, size_t size);
 void FuzzPointFile(const uint8_t* data, size_t size);
 // The player's records and ghost files.
 void FuzzRecords(const uint8_t* data, size_t size);
+void FuzzRaceFile(const uint8_t* data, size_t size);
+bool FuzzRaceFileLoads(const uint8_t* data, size_t size);
 void FuzzGhost(const uint8_t* data, size_t size);
 bool FuzzRecordsLoads(const uint8_t* data, size_t size);
 bool FuzzGhostLoads(const uint8_t* data, size_t size);

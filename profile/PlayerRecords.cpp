@@ -57,6 +57,23 @@ std::string PlayerRecords::GhostPath(Difficulty d) const {
     return folder + "/ghost-" + Settings::DifficultyName(d) + ".txt";
 }
 
+std::string PlayerRecords::RacePath(Difficulty d) const {
+    if (d == Difficulty::Normal) return folder + "/race.txt";
+    return folder + "/race-" + Settings::DifficultyName(d) + ".txt";
+}
+
+void PlayerRecords::KeepRaceFile(const std::string& text) {
+    if (!ghostSaved) return;
+    ghostSaved = false;
+    UserFiles::FolderLock lock(folder);
+    // Another copy of the game may have saved a better race since: its
+    // ghost and race file stay together.
+    const Difficulty d = raceDifficulty;
+    GhostTrack onDisk;
+    if (!ReadOne(GhostPath(d), kMaxGhostBytes, "ghost", onDisk) || onDisk.raceMs != best[Index(d)].raceMs) return;
+    Save(RacePath(d), text);
+}
+
 void PlayerRecords::Load(const std::string& where, bool readFiles) {
     folder = where.empty() ? UserFiles::DataDir() : where;
     book = RecordsBook();
@@ -110,6 +127,7 @@ std::optional<GhostPose> PlayerRecords::GhostNow() const {
 
 void PlayerRecords::BeginRace() {
     inRace = true;
+    ghostSaved = false;
     finished = false;
     newRecord = false;
     raceFrame = -1;
@@ -206,7 +224,7 @@ void PlayerRecords::SaveMerged(bool newGhost) {
         best[Index(d)] = theirs;
         return;
     }
-    Save(GhostPath(d), best[Index(d)].Text());
+    ghostSaved = Save(GhostPath(d), best[Index(d)].Text());
 }
 
 bool PlayerRecords::Save(const std::string& path, const std::string& text) {

@@ -62,6 +62,11 @@ public:
     // ghost.txt for normal (as before difficulties were kept apart), ghost-easy.txt, ghost-hard.txt.
     std::string GhostPath(Difficulty d) const;
     std::string GhostPath() const { return GhostPath(difficulty); }
+    // race.txt, race-easy.txt, race-hard.txt: the best race's race file.
+    std::string RacePath(Difficulty d) const;
+    // The finished race's file, kept beside the ghost it has just saved
+    // (a race that saved no ghost keeps nothing).
+    void KeepRaceFile(const std::string& text);
 
 private:
     void BeginRace();
@@ -86,6 +91,7 @@ private:
     bool ghostShown = true;
     bool ghostKeyDown = false;
     bool saidCannotWrite = false;
+    bool ghostSaved = false;  // this race's line is the ghost on disk
     // Files that are there but could not be read: never written over this run.
     bool recordsBlocked = false;
     bool ghostBlocked[3] = {false, false, false};

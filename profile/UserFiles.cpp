@@ -14,6 +14,7 @@ namespace UserFiles {
 namespace {
 constexpr const char* kGameFolder = "vorlan-moto";
 std::string g_profile;
+bool g_noFiles = false;
 bool g_writesAllowed = true;
 
 std::string BaseDir(const char* variable, const char* fallbackUnderHome) {
@@ -59,8 +60,19 @@ std::string FolderOf(const std::string& path) {
 }
 }  // namespace
 
-std::string DataDir() { return g_profile.empty() ? Folder("XDG_DATA_HOME", ".local/share") : g_profile; }
-std::string ConfigDir() { return g_profile.empty() ? Folder("XDG_CONFIG_HOME", ".config") : g_profile; }
+std::string DataDir() {
+    if (g_noFiles) return {};
+    return g_profile.empty() ? Folder("XDG_DATA_HOME", ".local/share") : g_profile;
+}
+std::string ConfigDir() {
+    if (g_noFiles) return {};
+    return g_profile.empty() ? Folder("XDG_CONFIG_HOME", ".config") : g_profile;
+}
+
+void UseNoFolders() {
+    g_noFiles = true;
+    g_writesAllowed = false;
+}
 
 bool UseProfile(const std::string& dir, std::string& error) {
     if (dir.empty()) {

@@ -14,6 +14,9 @@ namespace UserFiles {
 std::string DataDir();
 std::string ConfigDir();
 
+// No player's folders at all (the verifier): nothing is read or written.
+void UseNoFolders();
+
 // Every file a player keeps goes to dir instead of the XDG folders (the
 // --profile option). The folder is made if missing; false with error when it
 // is not a folder, or cannot be read or written.

@@ -284,6 +284,8 @@ void Game::LoadStage() {
     camera = new ChaseCamera(*this);
     engineSound = new EngineSound(*this);
     PreparePrograms();
+    // No race file goes on from the old stage's title.
+    raceRecorder.StageLoaded(*this);
 }
 
 // Every program the stage's models may be drawn with, built while it loads
@@ -321,6 +323,7 @@ bool Game::PlayerFinished() const { return player && player->lap >= FinishLap();
 int Game::Countdown() const { return raceTimer ? raceTimer->countdown : 0; }
 
 void Game::ShiftClock(uint32_t ms) {
+    raceRecorder.ShiftClock(ms);
     if (raceTimer) raceTimer->Shift(ms);
 }
 
@@ -432,6 +435,20 @@ void Game::Update() {
     UpdateRecords();
 }
 
+void Game::KeepFinishedRace() {
+    const std::optional<RaceFile> race = raceRecorder.TakeFinished();
+    if (!race) return;
+    const std::string text = race->Text();
+    if (!saveRunPath.empty() && !runSaved) {
+        runSaved = true;
+        std::string error;
+        if (!UserFiles::WriteAtomically(saveRunPath, text, error))
+            std::fprintf(stderr, "vorlan: --save-run: %s\n", error.c_str());
+    }
+    // Beside the ghost it set, when the race was the best.
+    if (records) records->KeepRaceFile(text);
+}
+
 void Game::UpdateRecords() {
     if (!records) return;
     records->GhostKey(Platform().IsKeyDown(Key::Ghost), options.OwnsKeys());
@@ -447,7 +464,9 @@ void Game::UpdateRecords() {
 }
 
 void Game::Step() {
-    if (!paused) {
+    const bool updating = !paused;
+    if (updating) raceRecorder.BeginUpdate(*this);
+    if (updating) {
         FrameStats::Section section(FrameStats::kUpdate);
         // Before the title reads Enter, so Enter on an open screen stays there.
         options.Update(Platform(), mode == 1 && !fadeOut, rawKeys);
@@ -459,6 +478,10 @@ void Game::Step() {
     // The race display's rank is worked out once per update, where the
     // display used to ask for it, so how often pictures are drawn cannot move it.
     if (mode == 0 && player) player->GetRank();
+    if (updating) {
+        raceRecorder.EndUpdate(*this);
+        KeepFinishedRace();
+    }
     takesEscape = options.HoldsEscape();
     ownsKeys = options.OwnsKeys();
     // A gamepad's Start pauses a race under way and stands for Enter elsewhere.

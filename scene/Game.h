@@ -5,6 +5,7 @@
 
 #include "app/Scene_base.h"
 #include "profile/Settings.h"
+#include "race/RaceRecorder.h"
 #include "scene/Checkpoint.h"
 #include "scene/OptionsScreen.h"
 #include "stage/course/CourseData.h"
@@ -152,6 +153,14 @@ public:
     bool appliedGhost = true;          // the ghost is shown unless told otherwise
     float appliedRenderScale = 1.0f;  // the device starts at full size
     bool appliedRenderScaleAuto = true;
+
+    // Every race run is kept as a race file as it goes; the first finished
+    // one goes to saveRunPath when set (--save-run), and a race that sets
+    // the best time beside its ghost.
+    RaceRecorder raceRecorder;
+    std::string saveRunPath;
+    bool runSaved = false;
+    void KeepFinishedRace();
 
     // Not part of the race rules: the player's bike drives itself (demos,
     // tests, benchmarks). Set by the application after construction.

@@ -163,6 +163,19 @@ written="$(find "$DATA_DIR" -newer "$WORK/before-run" -print)"
 [ -z "$written" ] || fail "the game wrote into its data folder: $written"
 note "relative paths resolve in the caller's directory; nothing written into $DATA_DIR"
 
+# The installed verifier, built as the package builds it, verifies every kept
+# race file to the state hashes the file holds.
+VERIFY="$(dirname "$LAUNCHER")/vorlan-moto-verify"
+[ -x "$VERIFY" ] || fail "vorlan-moto-verify is not installed beside the launcher"
+count=0
+for run in "$ROOT"/tests/data/runs/*.run; do
+  (cd "$WORK/player" && "$VERIFY" "$run") >"$WORK/verify.json" 2>&1 ||
+    { cat "$WORK/verify.json" >&2; fail "the installed vorlan-moto-verify did not verify $(basename "$run")"; }
+  count=$((count + 1))
+done
+[ "$count" -ge 20 ] || fail "only $count race files in tests/data/runs"
+note "vorlan-moto-verify: $count race files verified"
+
 if [ "$MODE" = install ]; then
   dpkg -L vorlan-moto vorlan-moto-data >"$WORK/files"
   dpkg -r vorlan-moto vorlan-moto-data

@@ -29,7 +29,7 @@ fi
 
 # Largest input each target tries; the game's files above it are left out
 # rather than cut (a cut file only tests the truncation check).
-declare -A MAXLEN=([gltf]=65536 [image]=32768 [wav]=65536 [pointfile]=4096 [records]=1024 [ghost]=16384 [course]=8192 [coursedesc]=4096)
+declare -A MAXLEN=([gltf]=65536 [image]=32768 [wav]=65536 [pointfile]=4096 [records]=1024 [ghost]=16384 [course]=8192 [coursedesc]=4096 [race]=65536)
 
 # Seeds taken from the generated content, made fresh each run.
 data_seeds() {
@@ -50,11 +50,12 @@ data_seeds() {
     wav) find "$DATA" -iname '*.wav' -exec cp --backup=numbered -t "$out" {} + ;;
     pointfile) find "$DATA" -name '*.txt' -exec cp --backup=numbered -t "$out" {} + ;;
     course) find "$DATA" -name 'course.json' -exec cp --backup=numbered -t "$out" {} + ;;
+    race) cp -t "$out" "$ROOT"/tests/data/runs/*.run 2>/dev/null || true ;;
   esac
   find "$out" -type f -size +"${MAXLEN[$target]}"c -delete
 }
 
-TARGETS=(gltf image wav pointfile records ghost course coursedesc)
+TARGETS=(gltf image wav pointfile records ghost course coursedesc race)
 
 # One target's run; its result is left in $WORK/<target>.status.
 fuzz_one() {

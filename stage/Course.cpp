@@ -14,6 +14,7 @@
 #include "stage/ChaseCamera.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -46,8 +47,17 @@ void PlaceVertices(AxEffectVertex (&out)[4], const AxEffectVertex (&vertices)[4]
 // The camera's rotation only, so a quad in the XY plane faces the viewer.
 Matrix Billboard(const Game& game) {
     if (!game.camera) return Matrix();
-    Matrix m = game.camera->view.Invert();
+    // Every puff of an update faces the same camera: the inverse is worked
+    // out once for each view, not once for each puff.
+    static Matrix lastView, lastBillboard;
+    static bool known = false;
+    const Matrix& view = game.camera->view;
+    if (known && std::memcmp(&view, &lastView, sizeof view) == 0) return lastBillboard;
+    Matrix m = view.Invert();
     m.m[3][0] = m.m[3][1] = m.m[3][2] = 0.0f;
+    lastView = view;
+    lastBillboard = m;
+    known = true;
     return m;
 }
 

@@ -1,5 +1,7 @@
 #include "framework/graphics/AxMesh.h"
 
+#include "framework/TriangleTree.h"
+
 #include "framework/graphics/AxDirect3D.h"
 
 #include <algorithm>
@@ -57,4 +59,9 @@ void AxMesh::Release() {
     positions.clear();
     faces.clear();
     opaqueColors = false;
+}
+
+const TriangleTree& AxMesh::RayTree() const {
+    if (!rayTree) rayTree = std::make_shared<TriangleTree>(positions, faces.empty() ? nullptr : faces[0].idx, faces.size());
+    return *rayTree;
 }

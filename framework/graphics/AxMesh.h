@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 struct AxMeshVertex {
@@ -30,6 +31,8 @@ struct AxMeshSubset {
 };
 static_assert(sizeof(AxMeshSubset) == 12);
 
+class TriangleTree;
+
 class AxMesh {
 public:
     AxMesh() = default;
@@ -50,4 +53,9 @@ public:
     std::vector<AxMeshFace> faces;
     // Every vertex colour has alpha 1.
     bool opaqueColors = false;
+    // Made on the first ray cast at the mesh: which faces a ray may meet.
+    const TriangleTree& RayTree() const;
+
+private:
+    mutable std::shared_ptr<TriangleTree> rayTree;
 };

@@ -12,15 +12,6 @@
 
 int IPlatform::TakeKeyPressed() { return ::TakeKeyPressed(); }
 
-std::string IPlatform::LocalDate() {
-    const time_t now = time(nullptr);
-    tm local{};
-    localtime_r(&now, &local);
-    char text[16];
-    strftime(text, sizeof text, "%Y-%m-%d", &local);
-    return text;
-}
-
 double IPlatform::PaceMilliseconds() { return PerfMilliseconds(); }
 
 void IPlatform::PaceSleep(double ms) {

@@ -79,6 +79,11 @@ TEST(FuzzRegression, CourseDescriptionInputsKeepTheReaderWithinItsPromises) {
 }
 TEST(FuzzRegression, CourseDescriptionSeedsLoad) { ExpectSeedsLoad("coursedesc", FuzzCourseDescriptionLoads); }
 
+TEST(FuzzRegression, RaceFileInputsKeepTheReaderWithinItsPromises) {
+    EXPECT_GT(RunAll("race", FuzzRaceFile), 0u);
+    ExpectSeedsLoad("race", FuzzRaceFileLoads);
+}
+
 TEST(FuzzRegression, RecordsAndGhostSeedsLoad) {
     ExpectSeedsLoad("records", FuzzRecordsLoads);
     ExpectSeedsLoad("ghost", FuzzGhostLoads);

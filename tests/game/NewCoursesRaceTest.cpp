@@ -5,7 +5,7 @@
 // excavator's arm swings and the gate moves in the race.
 
 #include "JsonLines.h"
-#include "SharedRun.h"
+#include "RaceRuns.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -27,11 +27,7 @@ struct RaceFigures {
 };
 
 RaceFigures Race(const std::string& course, const std::string& difficulty, long frames) {
-    const SharedRunResult run =
-        SharedRun("course-" + course + "-" + difficulty,
-                  {{"start.txt", "5 5 Enter\n"}, {"settings.ini", "difficulty = " + difficulty + "\n"}},
-                  "--headless --no-render --fixed-clock --uncapped --autopilot --seed 7 --frames " + std::to_string(frames) +
-                      " --profile {dir} --course " + course + " --input {dir}/start.txt --trace {dir}/race.jsonl");
+    const SharedRunResult run = CourseAutopilotRace(course, difficulty, frames);
     EXPECT_EQ(run.status, 0);
     RaceFigures race;
     double gate = 0.0;

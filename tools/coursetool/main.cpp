@@ -4,6 +4,8 @@
 
 #include "course/CourseMaker.h"
 
+#include "tools/ToolData.h"
+
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -14,18 +16,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-// The game's Data folder: beside this program in the build folder, or where
-// the installation puts it relative to the program.
-fs::path FindData() {
-    std::error_code ec;
-    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    if (ec) return "Data";
-    const fs::path here = self.parent_path();
-    for (const fs::path& candidate : {here / "Data", here / VORLAN_TOOL_TO_DATA / "Data"})
-        if (fs::is_directory(candidate, ec)) return candidate;
-    return "Data";
-}
-
 int Usage() {
     std::fprintf(stderr,
                  "usage: vorlan-moto-course [--data DIR] DESCRIPTION OUTDIR\n"
@@ -44,7 +34,7 @@ int main(int argc, char** argv) {
         else args.push_back(argv[i]);
     }
     if (args.size() != 2) return Usage();
-    if (data.empty()) data = FindData();
+    if (data.empty()) data = FindGameData();
     std::string message;
     if (!coursemake::MakeCourseFromFile(args[0], data, args[1], message)) {
         std::fprintf(stderr, "vorlan-moto-course: %s\n", message.c_str());
