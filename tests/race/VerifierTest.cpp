@@ -161,6 +161,12 @@ TEST(Verifier, ARaceKeptOnEachCourseVerifiesToTheGamesOwnResultAndTrace) {
             ASSERT_EQ(ours, theirs) << "update " << u;
         }
 
+        // A race a player keeps files for is kept beside the ghost it set, the
+        // same race file as --save-run's.
+        const fs::path records = std::string(course) == "desert" ? run.dir : run.dir / "records" / course;
+        EXPECT_TRUE(fs::exists(records / "ghost.txt"));
+        EXPECT_EQ(Read(records / "race.txt"), Read(run.dir / "race.run"));
+
         // The autopilot's own race file verifies too, and says it drove itself.
         const SharedRunResult autopilot =
             std::string(course) == "desert" ? AutopilotRace() : CourseAutopilotRace(course, "normal", frames);
