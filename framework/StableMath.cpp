@@ -99,6 +99,7 @@ int Reduce(float x, double& r) {
 // Taylor series of sin and cos on |r| <= pi/4; the first term left out is
 // below 2^-60 of the result.
 double SinKernel(double r) {
+    if (r == 0.0) return r;  // keeps the sign of zero, which the sum would lose
     const double r2 = r * r;
     double p = -8.22063524662433e-18;  // -1/19!, then +-1/n! for odd n down to 3
     p = p * r2 + 2.8114572543455206e-15;
@@ -152,20 +153,29 @@ double AsinSeries(double z) {
 
 namespace StableMath {
 
-void SinCos(float x, float& sine, float& cosine) {
+namespace Detail {
+void SinCosBeforeRounding(float x, double& sine, double& cosine) {
     if (!std::isfinite(x)) {
-        sine = cosine = std::numeric_limits<float>::quiet_NaN();
+        sine = cosine = std::numeric_limits<double>::quiet_NaN();
         return;
     }
     double r;
     const int quadrant = Reduce(x, r);
     const double s = SinKernel(r), c = CosKernel(r);
     switch (quadrant) {
-        case 0: sine = float(s); cosine = float(c); break;
-        case 1: sine = float(c); cosine = float(-s); break;
-        case 2: sine = float(-s); cosine = float(-c); break;
-        default: sine = float(-c); cosine = float(s); break;
+        case 0: sine = s; cosine = c; break;
+        case 1: sine = c; cosine = -s; break;
+        case 2: sine = -s; cosine = -c; break;
+        default: sine = -c; cosine = s; break;
     }
+}
+}  // namespace Detail
+
+void SinCos(float x, float& sine, float& cosine) {
+    double s, c;
+    Detail::SinCosBeforeRounding(x, s, c);
+    sine = float(s);
+    cosine = float(c);
 }
 
 float Sin(float x) {

@@ -24,4 +24,10 @@ void SinCos(float x, float& sine, float& cosine);
 
 double Acos(double x);
 
+namespace Detail {
+// The double values that Sin and Cos round to float, for tests of the margin
+// that makes the rounding land on the nearest float.
+void SinCosBeforeRounding(float x, double& sine, double& cosine);
+}  // namespace Detail
+
 }  // namespace StableMath
