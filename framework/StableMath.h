@@ -3,14 +3,15 @@
 // steers and moves with them, and a replay or a recorded trace only holds if
 // every build computes them alike, whatever its compiler, flags, CPU or C
 // library. They use IEEE double + - * / and sqrt alone (no C library
-// transcendental, no long double, no state), written so that fusing a multiply
-// into an add is not needed to get the documented result.
+// transcendental, no long double, no state). StableMath.cpp is built with
+// -ffp-contract=off so that no compiler fuses a multiply into an add there.
 //
-// Sin and Cos work in double and round once to float, so they give the nearest
-// float to the true value except where the true value lies within about 2^-28
-// of an ulp of a float midpoint. Any float is a valid argument: the reduction
-// by pi/2 is exact to over 100 bits for every finite float, so 1e30f gets the
-// sine of 1e30 itself. NaN and infinities give NaN, as the C library does.
+// Sin and Cos work in double (relative error under 2^-50) and round once to
+// float, so they give the nearest float to the true value except where the
+// true value lies within about 2^-26 of an ulp from a float midpoint. Any float
+// is a valid argument: the reduction by pi/2 is exact to over 100 bits for
+// every finite float, so 1e30f gets the sine of that very float. NaN and
+// infinities give NaN, as the C library does.
 //
 // Acos is the double arc cosine to about one double ulp, in [0, pi]; NaN, or an
 // argument outside [-1, 1], gives NaN. acos(1) is exactly 0.
