@@ -4,6 +4,7 @@
 
 #include "bike/CollisionHelper.h"
 #include "framework/Random.h"
+#include "framework/StableMath.h"
 #include "bike/Player.h"
 #include "framework/audio/AxSoundEffect.h"
 #include "framework/graphics/AxModelCache.h"
@@ -31,8 +32,9 @@ BikeMotion& BikeMotion::GetInstance() {
 }
 
 Vector3 BikeMotion::Advance(const Vector3& position, float speed, float yaw) const {
-    const float radians = yaw * kDegToRad;
-    return position + Vector3(std::sin(radians), 0.0f, std::cos(radians)) * speed;
+    float s, c;
+    StableMath::SinCos(yaw * kDegToRad, s, c);
+    return position + Vector3(s, 0.0f, c) * speed;
 }
 
 float BikeMotion::LeanRight(float lean) const { return std::max(lean - kLeanRate, -kMaxLean); }
@@ -151,7 +153,7 @@ void Bike_base::UpdateCheckpoint() {
 void Bike_base::SteerToCheckpoint() {
     checkpointDir = (checkpoints[checkpointIndex] - position).Normalized();
     const Vector3 forward = RotateByYaw(Vector3(0.0f, 0.0f, 1.0f));
-    float angle = static_cast<float>(std::acos(static_cast<double>(forward.Dot(checkpointDir)))) * kRadToDeg;
+    float angle = static_cast<float>(StableMath::Acos(static_cast<double>(forward.Dot(checkpointDir)))) * kRadToDeg;
     if (forward.Cross(checkpointDir).Normalized().y < 0.0f) angle = -angle;
     // A non-finite angle fails both comparisons and steers nowhere.
     if (angle > static_cast<float>(steerTolerance)) TurnRight();

@@ -1,5 +1,7 @@
 #include "framework/Math.h"
 
+#include "framework/StableMath.h"
+
 #include <limits>
 
 Vector3 Vector3::Normalized() const {
@@ -56,7 +58,8 @@ Matrix Matrix::CreateScale(float x, float y, float z) {
 }
 
 Matrix Matrix::CreateRotationX(float radians) {
-    const float c = std::cos(radians), s = std::sin(radians);
+    float s, c;
+    StableMath::SinCos(radians, s, c);
     Matrix r;
     r.m[1][1] = c;
     r.m[1][2] = s;
@@ -74,8 +77,7 @@ void SinCosDegrees(float degrees, float& sine, float& cosine) {
         cosine = kSin[(quarter + 1) % 4];
         return;
     }
-    sine = std::sin(degrees * kDegToRad);
-    cosine = std::cos(degrees * kDegToRad);
+    StableMath::SinCos(degrees * kDegToRad, sine, cosine);
 }
 
 namespace {
@@ -89,7 +91,11 @@ Matrix RotationY(float s, float c) {
 }
 }  // namespace
 
-Matrix Matrix::CreateRotationY(float radians) { return RotationY(std::sin(radians), std::cos(radians)); }
+Matrix Matrix::CreateRotationY(float radians) {
+    float s, c;
+    StableMath::SinCos(radians, s, c);
+    return RotationY(s, c);
+}
 
 Matrix Matrix::CreateRotationYDegrees(float degrees) {
     float s, c;
@@ -98,7 +104,8 @@ Matrix Matrix::CreateRotationYDegrees(float degrees) {
 }
 
 Matrix Matrix::CreateRotationZ(float radians) {
-    const float c = std::cos(radians), s = std::sin(radians);
+    float s, c;
+    StableMath::SinCos(radians, s, c);
     Matrix r;
     r.m[0][0] = c;
     r.m[0][1] = s;
@@ -128,7 +135,9 @@ Matrix Matrix::LookAtLH(const Vector3& eye, const Vector3& target, const Vector3
 }
 
 Matrix Matrix::PerspectiveFovLH(float fovY, float aspect, float nearZ, float farZ) {
-    const float h = std::cos(0.5f * fovY) / std::sin(0.5f * fovY);
+    float s, c;
+    StableMath::SinCos(0.5f * fovY, s, c);
+    const float h = c / s;
     const float w = h / aspect;
     const float range = farZ / (farZ - nearZ);
     return Matrix(w, 0, 0, 0,
