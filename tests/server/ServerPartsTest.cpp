@@ -1,0 +1,161 @@
+// The server's parts on their own: what the parsers let through, the HTML
+// builder's escaping, and the storage's verdicts and migrations.
+
+#include "ServerProcess.h"
+#include "server/Html.h"
+#include "server/Requests.h"
+#include "server/SqliteStorage.h"
+
+#include <sqlite3.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace server;
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* kGood =
+    R"({"verdict": "verified", "course": "desert", "courseHash": "80167b27c86278d2", "difficulty": "normal",)"
+    R"( "autopilot": false, "updates": 5000, "timeMs": 80000, "lapsMs": [26000, 27000, 27000], "rank": 1,)"
+    R"( "firstMismatch": null, "build": "b1", "statesHash": "00ff"})";
+
+TEST(ServerParts, TheVerifierIsBelievedOnlyWhenItsLineAndStatusAgree) {
+    std::string why;
+    const auto good = ParseVerifierOutput(std::string(kGood) + "\n", 0, why);
+    ASSERT_TRUE(good) << why;
+    EXPECT_EQ(good->timeMs, 80000);
+    EXPECT_EQ(good->lapsMs, (std::vector<int64_t>{26000, 27000, 27000}));
+    EXPECT_FALSE(good->autopilot);
+
+    auto refused = [&](const std::string& out, int status) {
+        why.clear();
+        return !ParseVerifierOutput(out, status, why) && !why.empty();
+    };
+    EXPECT_TRUE(refused(kGood, 1));                                 // says verified, exits mismatch
+    EXPECT_TRUE(refused(std::string(kGood) + "\n" + kGood, 0));     // two lines
+    EXPECT_TRUE(refused("", 0));
+    EXPECT_TRUE(refused("verified", 0));
+    auto with = [](const std::string& from, const std::string& to) {
+        std::string s = kGood;
+        s.replace(s.find(from), from.size(), to);
+        return s;
+    };
+    EXPECT_TRUE(refused(with("80000,", "-5,"), 0));
+    EXPECT_TRUE(refused(with("80000,", "80000.5,"), 0));
+    EXPECT_TRUE(refused(with("80000,", "\"80000\","), 0));
+    EXPECT_TRUE(refused(with("80000,", "99999999999999999999,"), 0));
+    EXPECT_TRUE(refused(with("[26000, 27000, 27000]", "[]"), 0));
+    EXPECT_TRUE(refused(with("[26000, 27000, 27000]", "[26000, 0]"), 0));
+    EXPECT_TRUE(refused(with("\"normal\"", "\"nightmare\""), 0));
+    EXPECT_TRUE(refused(with("false", "\"no\""), 0));
+    EXPECT_TRUE(refused(with("\"00ff\"", "\"zz\""), 0));
+    const auto mismatch = ParseVerifierOutput(R"({"verdict": "mismatch", "reason": "update 12"})", 1, why);
+    ASSERT_TRUE(mismatch);
+    EXPECT_EQ(mismatch->reason, "update 12");
+}
+
+TEST(ServerParts, RequestFieldsAreCheckedExactly) {
+    EXPECT_TRUE(ValidPlayerName("abc"));
+    EXPECT_TRUE(ValidPlayerName("A-Z_a-z_0-9_-xyz"));
+    EXPECT_FALSE(ValidPlayerName("ab"));
+    EXPECT_FALSE(ValidPlayerName("abcdefghijklmnopq"));
+    EXPECT_FALSE(ValidPlayerName(std::string("ab\0c", 4)));
+
+    const std::string token(64, 'a');
+    EXPECT_EQ(ParseBearer("Bearer " + token), token);
+    EXPECT_FALSE(ParseBearer("Bearer " + token + " "));
+    EXPECT_FALSE(ParseBearer("Bearer  " + token.substr(1)));
+    EXPECT_FALSE(ParseBearer("Bearer " + std::string(64, 'G')));
+
+    EXPECT_EQ(ParseId("12"), 12);
+    for (const char* bad : {"", "0", "012", "+1", "-1", "1e3", "1 ", "9999999999999999999"}) EXPECT_FALSE(ParseId(bad)) << bad;
+
+    EXPECT_EQ(CheckRaceFile("vorlan-moto-race 1\n"), "");
+    EXPECT_EQ(CheckRaceFile("vorlan-moto-race 1"), "");
+    EXPECT_EQ(CheckRaceFile("vorlan-moto-race 1\n\xe2\x82\xac ok\n"), "");
+    EXPECT_NE(CheckRaceFile("vorlan-moto-race 1\r\n"), "");
+    EXPECT_NE(CheckRaceFile("vorlan-moto-race 1\n\xed\xa0\x80"), "");  // a surrogate
+    EXPECT_NE(CheckRaceFile("vorlan-moto-race 1\n\xc0\x80"), "");      // an overlong NUL
+    EXPECT_NE(CheckRaceFile("vorlan-moto-race 1\n\xe2\x82"), "");      // cut short
+
+    std::string why;
+    const auto q = ParseBoardQuery({{"difficulty", "hard"}, {"limit", "7"}, {"around", "Ana_1"}, {"x", "y"}}, why);
+    ASSERT_TRUE(q);
+    EXPECT_EQ(q->difficulty, "hard");
+    EXPECT_EQ(q->limit, 7);
+    EXPECT_EQ(q->around, "Ana_1");
+}
+
+TEST(ServerParts, HtmlEscapesEveryStringAndOnlyLiteralsAreMarkup) {
+    Html h;
+    const std::string name = "<b>\"Bo\" & 'Al'</b>";
+    h << "<p>" << name << "</p>";
+    EXPECT_EQ(h.Str(), "<p>&lt;b&gt;&quot;Bo&quot; &amp; &#39;Al&#39;&lt;/b&gt;</p>");
+    EXPECT_EQ(UrlSegment("a b/../c"), "a%20b%2F..%2Fc");
+    EXPECT_EQ(FormatTime(83456), "1:23.456");
+    EXPECT_EQ(FormatTime(5), "0:00.005");
+}
+
+class ServerStorage : public ::testing::Test {
+protected:
+    void SetUp() override { folder_ = server_test::TempFolder("storage"); }
+    void TearDown() override { fs::remove_all(folder_); }
+    std::string Db() const { return folder_ + "/server.db"; }
+    std::string folder_;
+};
+
+TEST_F(ServerStorage, AVerdictIsWrittenOnceAndACopiedRaceNeverReachesTheBoard) {
+    SqliteStorage s(Db());
+    ASSERT_TRUE(s.AddPlayer("Ana", "h1", 100));
+    ASSERT_FALSE(s.AddPlayer("ANA", "h2", 100));
+    ASSERT_TRUE(s.AddPlayer("Ben", "h3", 100));
+    const auto ana = s.PlayerByName("aNa"), ben = s.PlayerByName("ben");
+    ASSERT_TRUE(ana && ben);
+    const auto r1 = s.AddRun(ana->id, "f1", "file1", "127.0.0.1", 200);
+    const auto r2 = s.AddRun(ben->id, "f2", "file2", "127.0.0.1", 201);
+    ASSERT_TRUE(r1 && r2);
+    EXPECT_FALSE(s.AddRun(ben->id, "f1", "file1", "127.0.0.1", 202));
+    EXPECT_EQ(s.PendingRuns(), (std::vector<int64_t>{*r1, *r2}));
+
+    Verdict v;
+    v.verified = true;
+    v.course = "desert";
+    v.courseHash = "c0";
+    v.difficulty = "normal";
+    v.timeMs = 90000;
+    v.lapsMs = {30000, 30000, 30000};
+    v.statesHash = "abc";
+    EXPECT_EQ(s.RecordVerdict(*r1, v, 300), RunStatus::Verified);
+    EXPECT_EQ(s.RecordVerdict(*r1, v, 301), std::nullopt);  // judged already: a second worker changes nothing
+    EXPECT_EQ(s.RecordVerdict(*r2, v, 302), RunStatus::Rejected);
+    EXPECT_NE(s.GetRun(*r2)->reason.find("run " + std::to_string(*r1)), std::string::npos);
+    const auto rows = s.Board({"desert", "c0", "normal"}, 0, 10);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].player, "Ana");
+    EXPECT_EQ(s.PendingCount(), 0);
+}
+
+TEST_F(ServerStorage, TheSchemaIsMigratedOnceAndANewerOneIsRefused) {
+    { SqliteStorage s(Db()); }
+    { SqliteStorage again(Db()); }  // opening an up-to-date database changes nothing
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(Db().c_str(), &db), SQLITE_OK);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "SELECT version FROM schema_version", -1, &st, nullptr);
+    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(st, 0), SqliteStorage::SchemaVersion());
+    EXPECT_NE(sqlite3_step(st), SQLITE_ROW);  // one row only
+    sqlite3_finalize(st);
+    sqlite3_prepare_v2(db, "PRAGMA journal_mode", -1, &st, nullptr);
+    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), "wal");
+    sqlite3_finalize(st);
+    sqlite3_exec(db, "UPDATE schema_version SET version = 99", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    EXPECT_THROW(SqliteStorage newer(Db()), StorageError);
+}
+
+}  // namespace
