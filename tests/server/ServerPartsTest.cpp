@@ -1,6 +1,7 @@
 // The server's parts on their own: what the parsers let through, the HTML
 // builder's escaping, and the storage's verdicts and migrations.
 
+#include "ServerFuzzTargets.h"
 #include "ServerProcess.h"
 #include "server/Html.h"
 #include "server/Requests.h"
@@ -11,6 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
 
 using namespace server;
 namespace fs = std::filesystem;
@@ -97,6 +101,29 @@ TEST(ServerParts, HtmlEscapesEveryStringAndOnlyLiteralsAreMarkup) {
     EXPECT_EQ(UrlSegment("a b/../c"), "a%20b%2F..%2Fc");
     EXPECT_EQ(FormatTime(83456), "1:23.456");
     EXPECT_EQ(FormatTime(5), "0:00.005");
+}
+
+// The fuzzers' seeds and kept inputs, run through the same entry points
+// (which abort on a broken promise) in every build.
+TEST(ServerParts, TheFuzzInputsKeepTheParsersPromises) {
+    const std::map<std::string, void (*)(const uint8_t*, size_t)> targets = {
+        {"server_player_body", FuzzServerPlayerBody}, {"server_authorization", FuzzServerAuthorization},
+        {"server_racefile", FuzzServerRaceFile}, {"server_board_query", FuzzServerBoardQuery},
+        {"server_verifier_output", FuzzServerVerifierOutput}};
+    int inputs = 0;
+    for (const auto& [name, fuzz] : targets) {
+        for (const char* kind : {"seeds", "regressions"}) {
+            const fs::path folder = fs::path(VORLAN_SOURCE_DIR) / "fuzz" / kind / name;
+            if (!fs::is_directory(folder)) continue;
+            for (const auto& entry : fs::directory_iterator(folder)) {
+                std::ifstream in(entry.path(), std::ios::binary);
+                const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+                fuzz(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+                ++inputs;
+            }
+        }
+    }
+    EXPECT_GE(inputs, 5);
 }
 
 class ServerStorage : public ::testing::Test {
