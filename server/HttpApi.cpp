@@ -176,8 +176,8 @@ const char* StatusLine(int status) {
 }  // namespace
 
 HttpApi::HttpApi(PlayerService& players, RunService& runs, BoardService& boards, const CourseService& courses,
-                 VerifyQueue& queue, HttpLimits limits)
-    : players_(players), runs_(runs), boards_(boards), courses_(courses), queue_(queue),
+                 CourseUploadService& uploads, VerifyQueue& queue, HttpLimits limits)
+    : players_(players), runs_(runs), boards_(boards), courses_(courses), uploads_(uploads), queue_(queue),
       pages_(players, runs, boards, courses), limits_(limits) {
     const int threads = limits_.threads;
     new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
@@ -259,6 +259,23 @@ void HttpApi::Routes() {
     Get("/api/v1/courses", [this](const httplib::Request&, httplib::Response& res) {
         Handle(res, [&] { SendJson(res, 200, boards_.Courses()); });
     });
+    Post("/api/v1/courses", [this](const httplib::Request& req, httplib::Response& res,
+                                   const httplib::ContentReader& reader) {
+        Handle(res, [&] {
+            const Player player = players_.Authenticate(req.get_header_value("Authorization"));
+            const CourseInfo course = uploads_.Upload(player, ReadBody(req, reader, kMaxDescriptionBytes));
+            res.set_header("Location", "/courses/" + course.id);
+            SendJson(res, 201, {{"id", course.id}, {"name", course.name}, {"laps", course.laps}, {"hash", course.hash},
+                                {"url", "/courses/" + course.id}, {"folder", "/api/v1/courses/" + course.id + "/folder"}});
+        });
+    });
+    Get(R"(/api/v1/courses/([^/]+)/folder)", [this](const httplib::Request& req, httplib::Response& res) {
+        Handle(res, [&] {
+            const std::string id = req.matches[1];
+            res.set_content(uploads_.Folder(id), "application/gzip");
+            res.set_header("Content-Disposition", "attachment; filename=\"" + id + ".tar.gz\"");
+        });
+    });
     Get(R"(/api/v1/boards/([^/]+))", [this](const httplib::Request& req, httplib::Response& res) {
         Handle(res, [&] {
             std::string why;
@@ -285,7 +302,7 @@ void HttpApi::Routes() {
     Get(R"(/courses/([^/]+)/map\.png)", [this](const httplib::Request& req, httplib::Response& res) {
         Handle(res, [&] {
             // Only a path the catalog holds is opened; nothing from the request goes into it.
-            const CourseInfo* course = courses_.Find(req.matches[1]);
+            const auto course = courses_.Find(req.matches[1]);
             const auto png = course && !course->map.empty() ? ReadFile(course->map) : std::nullopt;
             if (!png) throw ApiError(404, "course: no map");
             res.set_content(*png, "image/png");

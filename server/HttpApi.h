@@ -21,7 +21,7 @@ struct HttpLimits {
 class HttpApi : public httplib::Server {
 public:
     HttpApi(PlayerService& players, RunService& runs, BoardService& boards, const CourseService& courses,
-            VerifyQueue& queue, HttpLimits limits);
+            CourseUploadService& uploads, VerifyQueue& queue, HttpLimits limits);
 
 private:
     bool process_and_close_socket(socket_t sock) override;
@@ -31,6 +31,7 @@ private:
     RunService& runs_;
     BoardService& boards_;
     const CourseService& courses_;
+    CourseUploadService& uploads_;
     VerifyQueue& queue_;
     Pages pages_;
     HttpLimits limits_;

@@ -70,10 +70,13 @@ std::string Pages::Home() {
 }
 
 std::optional<std::string> Pages::Course(const std::string& id) {
-    const CourseInfo* c = courses_.Find(id);
+    const auto c = courses_.Find(id);
     if (!c) return std::nullopt;
     Html h;
     h << "<h1>" << c->name << "</h1><p>" << c->laps << " laps; course version " << c->hash << "</p>";
+    if (c->shared)
+        h << "<p>A course shared by a player: <a href=\"/api/v1/courses/" << UrlSegment(c->id)
+          << "/folder\">download its folder</a> and put it in your courses folder to race it.</p>";
     if (!c->map.empty())
         h << "<img class=\"map\" src=\"/courses/" << UrlSegment(c->id) << "/map.png\" alt=\"The map of " << c->name
           << "\">";
@@ -95,7 +98,7 @@ std::optional<std::string> Pages::PlayerPage(const std::string& name) {
         h << "<table><tr><th>course</th><th>difficulty</th><th>best</th><th>rank</th></tr>";
         for (const auto& b : bests["bests"]) {
             const std::string courseId = b["course"].get<std::string>();
-            const CourseInfo* c = courses_.Find(courseId);
+            const auto c = courses_.Find(courseId);
             h << "<tr><td><a href=\"/courses/" << UrlSegment(courseId) << "\">" << (c ? c->name : courseId)
               << "</a>" << (b["current"].get<bool>() ? "" : " (an older version)") << "</td><td>"
               << b["difficulty"].get<std::string>() << "</td><td class=\"t\">"
@@ -114,7 +117,7 @@ std::optional<std::string> Pages::RunPage(int64_t id) {
     h << "<h1>Run " << run->id << "</h1><p>By " << PlayerLink(run->player) << ", sent "
       << FormatDate(run->submittedAt) << ": <strong>" << std::string(StatusName(run->status)) << "</strong></p>";
     if (run->status == RunStatus::Verified) {
-        const CourseInfo* c = courses_.Find(run->course);
+        const auto c = courses_.Find(run->course);
         h << "<table><tr><th>course</th><td><a href=\"/courses/" << UrlSegment(run->course) << "\">"
           << (c ? c->name : run->course) << "</a></td></tr><tr><th>difficulty</th><td>" << run->difficulty
           << "</td></tr><tr><th>time</th><td class=\"t\">" << FormatTime(run->timeMs)

@@ -19,9 +19,9 @@ namespace server {
 
 namespace {
 
-constexpr const char* kVerifierInside = "/sandbox/bin/vorlan-moto-verify";
-constexpr const char* kRaceInside = "/sandbox/race.txt";
-constexpr int kRaceFd = 3;
+constexpr const char* kProgramInside = "/sandbox/bin/program";
+constexpr const char* kInputInside = "/sandbox/input";
+constexpr int kInputFd = 3;
 
 // The system's programs and libraries, as links where the host has them as links.
 void AddSystem(std::vector<std::string>& a) {
@@ -49,20 +49,37 @@ void SetLimit(int resource, rlim_t soft, rlim_t hard) {
 }  // namespace
 
 SandboxResult Sandbox::Verify(const std::string& raceFile, const std::atomic<bool>* cancel) const {
+    std::vector<std::string> args = {kInputInside, "--data", "/sandbox/Data"};
+    if (!config_.courses.empty()) args.insert(args.end(), {"--courses", "/sandbox/courses"});
+    return Run(config_.verifier, args, raceFile, "", cancel);
+}
+
+SandboxResult Sandbox::MakeCourse(const std::string& description, const std::string& outDir) const {
+    // The maker's own user must own the folder it writes.
+    if (geteuid() == 0 && chown(outDir.c_str(), static_cast<uid_t>(config_.uid), static_cast<gid_t>(config_.gid)) != 0) {
+        SandboxResult result;
+        result.error = "cannot hand the course folder to the sandbox's user";
+        return result;
+    }
+    return Run(config_.courseMaker, {"--data", "/sandbox/Data", kInputInside, "/out"}, description, outDir, nullptr);
+}
+
+SandboxResult Sandbox::Run(const std::string& program, const std::vector<std::string>& programArgs,
+                           const std::string& input, const std::string& outDir, const std::atomic<bool>* cancel) const {
     SandboxResult result;
     const SandboxLimits& lim = config_.limits;
 
-    // The race file goes in through a memory file: nothing is written on the host.
+    // The input goes in through a memory file: nothing is written on the host.
     const int memfd = memfd_create("race", MFD_CLOEXEC);
     if (memfd < 0) {
         result.error = std::string("memfd_create: ") + std::strerror(errno);
         return result;
     }
-    for (size_t done = 0; done < raceFile.size();) {
-        const ssize_t n = write(memfd, raceFile.data() + done, raceFile.size() - done);
+    for (size_t done = 0; done < input.size();) {
+        const ssize_t n = write(memfd, input.data() + done, input.size() - done);
         if (n <= 0) {
             close(memfd);
-            result.error = "cannot write the race file for the sandbox";
+            result.error = "cannot write the input for the sandbox";
             return result;
         }
         done += static_cast<size_t>(n);
@@ -75,17 +92,17 @@ SandboxResult Sandbox::Verify(const std::string& raceFile, const std::atomic<boo
                                      "--setenv", "LANG", "C.UTF-8"};
     AddSystem(args);
     args.insert(args.end(), {"--proc", "/proc", "--dev", "/dev"});
-    args.insert(args.end(), {"--ro-bind", config_.verifier, kVerifierInside});
+    args.insert(args.end(), {"--ro-bind", program, kProgramInside});
     args.insert(args.end(), {"--ro-bind", config_.gameData, "/sandbox/Data"});
     if (!config_.courses.empty()) args.insert(args.end(), {"--ro-bind", config_.courses, "/sandbox/courses"});
-    args.insert(args.end(), {"--ro-bind-data", std::to_string(kRaceFd), kRaceInside});
+    args.insert(args.end(), {"--ro-bind-data", std::to_string(kInputFd), kInputInside});
+    if (!outDir.empty()) args.insert(args.end(), {"--bind", outDir, "/out"});
     args.insert(args.end(), {"--size", std::to_string(static_cast<long long>(lim.fileMiB) * 1024 * 1024), "--tmpfs",
                              "/tmp", "--chdir", "/tmp"});
     // The process count is set inside, once bwrap has made the user
     // namespace: counted there, it is the sandbox's own processes only.
-    args.insert(args.end(), {"--", config_.prlimit, "--nproc=" + std::to_string(lim.processes), "--",
-                             kVerifierInside, kRaceInside, "--data", "/sandbox/Data"});
-    if (!config_.courses.empty()) args.insert(args.end(), {"--courses", "/sandbox/courses"});
+    args.insert(args.end(), {"--", config_.prlimit, "--nproc=" + std::to_string(lim.processes), "--", kProgramInside});
+    args.insert(args.end(), programArgs.begin(), programArgs.end());
 
     std::vector<char*> argv;
     for (std::string& s : args) argv.push_back(s.data());
@@ -110,10 +127,10 @@ SandboxResult Sandbox::Verify(const std::string& raceFile, const std::atomic<boo
         // Only async-signal-safe calls from here to exec.
         dup2(out[1], 1);
         dup2(err[1], 2);
-        dup2(memfd, kRaceFd);  // dup2 clears close-on-exec on the copy
+        dup2(memfd, kInputFd);  // dup2 clears close-on-exec on the copy
         const int devnull = open("/dev/null", O_RDONLY);
         if (devnull >= 0) dup2(devnull, 0);
-        close_range(kRaceFd + 1, ~0U, 0);
+        close_range(kInputFd + 1, ~0U, 0);
         SetLimit(RLIMIT_CPU, static_cast<rlim_t>(lim.cpuSeconds), static_cast<rlim_t>(lim.cpuSeconds + 1));
         if (lim.memoryMiB > 0) {
             const auto bytes = static_cast<rlim_t>(lim.memoryMiB) * 1024 * 1024;

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <string>
+#include <vector>
 
 namespace server {
 
@@ -23,9 +24,10 @@ struct SandboxLimits {
 struct SandboxConfig {
     std::string bwrap = "/usr/bin/bwrap";
     std::string prlimit = "/usr/bin/prlimit";
-    std::string verifier;   // absolute path of the verifier program
-    std::string gameData;   // the game's Data folder (absolute)
-    std::string courses;    // a folder of course folders (absolute), or empty
+    std::string verifier;     // absolute path of the verifier program
+    std::string courseMaker;  // absolute path of vorlan-moto-course, or empty
+    std::string gameData;     // the game's Data folder (absolute)
+    std::string courses;      // the shared courses' folder (absolute), or empty
     // When the server runs as root, the sandbox runs as this user instead:
     // a process count is only enforced on a user that is not root.
     int uid = 65534, gid = 65534;
@@ -49,9 +51,17 @@ public:
     // Runs the verifier on the race file's bytes; cancel, when set while it
     // runs, kills it. Thread-safe.
     SandboxResult Verify(const std::string& raceFile, const std::atomic<bool>* cancel = nullptr) const;
+    // Runs the course maker on a description, making the course in outDir
+    // (an empty folder outside the server's data, the only one it may write).
+    SandboxResult MakeCourse(const std::string& description, const std::string& outDir) const;
     const SandboxConfig& Config() const { return config_; }
 
 private:
+    // program runs as /sandbox/bin/NAME with args; input is readable at
+    // /sandbox/input; outDir, when set, is writable at /out.
+    SandboxResult Run(const std::string& program, const std::vector<std::string>& args, const std::string& input,
+                      const std::string& outDir, const std::atomic<bool>* cancel) const;
+
     SandboxConfig config_;
 };
 

@@ -1,8 +1,11 @@
 #include "server/Services.h"
 
 #include "server/Crypto.h"
+#include "server/TarGz.h"
 #include "stage/course/CourseCatalog.h"
+#include "stage/course/CourseReader.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,7 +27,8 @@ json RowJson(const BoardRow& row) {
             {"date", row.date}, {"run", row.run}};
 }
 
-CourseService::CourseService(const std::string& gameData, std::vector<std::string>& refusals) {
+CourseService::CourseService(const std::string& gameData, const std::string& sharedRoot,
+                             std::vector<std::string>& refusals) {
     std::error_code ec;
     const fs::path data = fs::absolute(gameData, ec).lexically_normal();
     // The game's own course files name their files from the folder above
@@ -36,20 +40,31 @@ CourseService::CourseService(const std::string& gameData, std::vector<std::strin
         return;
     }
     CourseCatalog catalog;
-    catalog.Scan((data / "Courses").string(), "", nullptr, refusals);
+    catalog.Scan((data / "Courses").string(), sharedRoot, nullptr, refusals);
     if (chdir(was.c_str()) != 0) refusals.push_back(was.string() + ": cannot go back to the folder started in");
     for (const CourseData& c : catalog.courses) {
-        CourseInfo info{c.id, c.name, c.laps, c.gameplayHash, {}};
+        CourseInfo info{c.id, c.name, c.laps, c.gameplayHash, {}, !c.builtIn, c.builtIn ? "" : c.folder};
         const fs::path map = fs::path(c.folder) / "map.png";
         if (fs::is_regular_file(map, ec)) info.map = map.string();
         courses_.push_back(std::move(info));
     }
 }
 
-const CourseInfo* CourseService::Find(const std::string& id) const {
+std::vector<CourseInfo> CourseService::All() const {
+    std::shared_lock lock(mutex_);
+    return courses_;
+}
+
+std::optional<CourseInfo> CourseService::Find(const std::string& id) const {
+    std::shared_lock lock(mutex_);
     for (const CourseInfo& c : courses_)
-        if (c.id == id) return &c;
-    return nullptr;
+        if (c.id == id) return c;
+    return std::nullopt;
+}
+
+void CourseService::Add(CourseInfo course) {
+    std::unique_lock lock(mutex_);
+    courses_.push_back(std::move(course));
 }
 
 RegisteredPlayer PlayerService::Register(const std::string& body) {
@@ -153,7 +168,7 @@ Verdict RunService::Judge(const SandboxResult& result) const {
         v.reason = "autopilot: a race the bike drove itself does not count";
         return v;
     }
-    const CourseInfo* course = courses_.Find(report->course);
+    const auto course = courses_.Find(report->course);
     if (!course) {
         v.reason = "course: '" + report->course + "' is not a course this server has";
         return v;
@@ -191,7 +206,7 @@ std::vector<BoardRow> BoardService::Rows(const CourseInfo& course, const std::st
 }
 
 json BoardService::Board(const std::string& courseId, const BoardQuery& query) {
-    const CourseInfo* course = courses_.Find(courseId);
+    const auto course = courses_.Find(courseId);
     if (!course) throw ApiError(404, "course: no course '" + courseId + "'");
     const BoardKey key{course->id, course->hash, query.difficulty};
     int64_t offset = 0;
@@ -235,11 +250,114 @@ json BoardService::PlayerBests(const Player& player) {
         row["course"] = b.key.course;
         row["difficulty"] = b.key.difficulty;
         // A board of a course version the server no longer has is kept but not current.
-        const CourseInfo* course = courses_.Find(b.key.course);
+        const auto course = courses_.Find(b.key.course);
         row["current"] = course && course->hash == b.key.courseHash;
         bests.push_back(std::move(row));
     }
     return {{"player", player.name}, {"since", player.createdAt}, {"bests", bests}};
+}
+
+}  // namespace server
+
+namespace server {
+
+namespace {
+// A fresh empty folder outside the server's data for the maker to write.
+std::string MakeScratch() {
+    std::string pattern = (fs::temp_directory_path() / "vorlan-moto-course-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a folder for the course maker");
+    chmod(pattern.c_str(), 0755);
+    return pattern;
+}
+
+bool ValidCourseId(const std::string& id) {
+    if (id.empty() || id.size() > 40) return false;
+    for (char c : id)
+        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_')) return false;
+    return true;
+}
+
+constexpr uintmax_t kMaxCourseFolderBytes = 64ull * 1024 * 1024;
+}  // namespace
+
+CourseInfo CourseUploadService::Upload(const Player& player, const std::string& description) {
+    if (description.size() > kMaxDescriptionBytes) throw ApiError(413, "body: over 8 KiB");
+    if (description.empty()) throw ApiError(400, "body: empty, not a course description");
+    for (char c : description)
+        if ((static_cast<unsigned char>(c) < 0x20 && c != '\n' && c != '\r' && c != '\t') || c == 0x7f)
+            throw ApiError(400, "body: not text (a control character)");
+    std::lock_guard lock(mutex_);
+    const std::string scratch = MakeScratch();
+    struct Cleanup {
+        std::string path;
+        ~Cleanup() {
+            std::error_code ec;
+            fs::remove_all(path, ec);
+        }
+    } cleanup{scratch};
+
+    const SandboxResult made = sandbox_.MakeCourse(description, scratch);
+    if (!made.started) throw ApiError(500, "the course maker could not be run");
+    if (made.timedOut || made.exitStatus >= 128) throw ApiError(400, "body: the course maker ran past its limits");
+    if (made.exitStatus != 0) {
+        // The maker's one line: "vorlan-moto-course: LINE".
+        std::string line = made.err.substr(0, made.err.find('\n'));
+        const std::string prefix = "vorlan-moto-course: ";
+        if (line.rfind(prefix, 0) == 0) line = line.substr(prefix.size());
+        throw ApiError(400, line.empty() ? "body: refused by the course maker" : line);
+    }
+    // What the maker left: one folder, named by the course's id.
+    std::vector<fs::path> made_folders;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(scratch, ec))
+        if (e.is_directory()) made_folders.push_back(e.path());
+    if (made_folders.size() != 1) throw ApiError(500, "the course maker left no course folder");
+    const std::string id = made_folders[0].filename().string();
+    if (!ValidCourseId(id)) throw ApiError(400, "id: not a course id");
+    uintmax_t bytes = 0;
+    for (const auto& e : fs::recursive_directory_iterator(made_folders[0], ec)) {
+        if (e.is_symlink()) throw ApiError(400, "body: the course folder holds a link");
+        if (e.is_regular_file()) bytes += e.file_size();
+    }
+    if (bytes > kMaxCourseFolderBytes) throw ApiError(400, "body: the course made is too big");
+    if (courses_.Find(id)) throw ApiError(409, "id: '" + id + "' is taken");
+
+    // Moved in whole: copied beside its place, then renamed into it.
+    const fs::path final = fs::path(sharedRoot_) / id;
+    const fs::path staging = fs::path(sharedRoot_) / ("." + id + ".new");
+    fs::remove_all(staging, ec);
+    fs::copy(made_folders[0], staging, fs::copy_options::recursive, ec);
+    if (ec) throw ApiError(500, "the course cannot be stored");
+    CourseData data;
+    std::string error;
+    if (!CourseReader::Load(staging.string(), false, data, error)) {
+        fs::remove_all(staging, ec);
+        // The client is told the course's own file names, not the server's folders.
+        if (error.rfind(staging.string(), 0) == 0) error = id + error.substr(staging.string().size());
+        throw ApiError(400, error);
+    }
+    if (!storage_.AddCourse(id, data.gameplayHash, player.id, clock_())) {
+        fs::remove_all(staging, ec);
+        throw ApiError(409, "id: '" + id + "' is taken");
+    }
+    fs::rename(staging, final, ec);
+    if (ec) throw ApiError(500, "the course cannot be stored");
+    CourseInfo info{id, data.name, data.laps, data.gameplayHash, {}, true, final.string()};
+    if (fs::is_regular_file(final / "map.png", ec)) info.map = (final / "map.png").string();
+    courses_.Add(info);
+    return info;
+}
+
+std::string CourseUploadService::Folder(const std::string& id) {
+    const auto course = courses_.Find(id);
+    if (!course) throw ApiError(404, "course: no course '" + id + "'");
+    if (!course->shared) throw ApiError(404, "course: '" + id + "' comes with the game");
+    try {
+        return TarGzFolder(course->folder, course->id);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "vorlan-moto-server: %s\n", e.what());
+        throw ApiError(500, "the course folder cannot be read");
+    }
 }
 
 }  // namespace server

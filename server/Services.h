@@ -9,6 +9,8 @@
 #include <nlohmann/json.hpp>
 
 #include <functional>
+#include <mutex>
+#include <shared_mutex>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -30,19 +32,24 @@ struct CourseInfo {
     std::string id, name;
     int laps = 3;
     std::string hash;
-    std::string map;  // the map picture's path, or empty
+    std::string map;     // the map picture's path, or empty
+    bool shared = false; // made from a player's description
+    std::string folder;  // a shared course's folder
 };
 
+// The courses races are verified on: the game's own, then the shared ones.
+// Thread-safe: shared courses are added while the server runs.
 class CourseService {
 public:
-    // Reads the game's built-in courses from its Data folder; refusals are
-    // the lines of courses left out.
-    CourseService(const std::string& gameData, std::vector<std::string>& refusals);
-    explicit CourseService(std::vector<CourseInfo> courses) : courses_(std::move(courses)) {}
-    const std::vector<CourseInfo>& All() const { return courses_; }
-    const CourseInfo* Find(const std::string& id) const;
+    // Reads the game's built-in courses from its Data folder and the shared
+    // ones from sharedRoot (may be empty); refusals are the lines of courses left out.
+    CourseService(const std::string& gameData, const std::string& sharedRoot, std::vector<std::string>& refusals);
+    std::vector<CourseInfo> All() const;
+    std::optional<CourseInfo> Find(const std::string& id) const;
+    void Add(CourseInfo course);
 
 private:
+    mutable std::shared_mutex mutex_;
     std::vector<CourseInfo> courses_;
 };
 
@@ -92,6 +99,30 @@ private:
     const CourseService& courses_;
     RunLimits limits_;
     Clock clock_;
+};
+
+constexpr size_t kMaxDescriptionBytes = 8 * 1024;
+
+// Courses players share: a description made into a course folder by the
+// course maker, in the sandbox, then kept in the data folder's courses/.
+class CourseUploadService {
+public:
+    CourseUploadService(Storage& storage, CourseService& courses, const Sandbox& sandbox, std::string sharedRoot,
+                        Clock clock)
+        : storage_(storage), courses_(courses), sandbox_(sandbox), sharedRoot_(std::move(sharedRoot)),
+          clock_(std::move(clock)) {}
+    // The course made and listed; refusals as ApiError.
+    CourseInfo Upload(const Player& player, const std::string& description);
+    // A shared course's folder as a .tar.gz.
+    std::string Folder(const std::string& id);
+
+private:
+    Storage& storage_;
+    CourseService& courses_;
+    const Sandbox& sandbox_;
+    std::string sharedRoot_;
+    Clock clock_;
+    std::mutex mutex_;  // one course made at a time
 };
 
 class BoardService {

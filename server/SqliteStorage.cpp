@@ -20,7 +20,7 @@ namespace {
 
 // Each entry brings the schema from its index to the next version; entries
 // are only ever appended, never edited once released.
-const std::array<const char*, 1> kMigrations = {
+const std::array<const char*, 2> kMigrations = {
     R"sql(
 CREATE TABLE players (
   id INTEGER PRIMARY KEY,
@@ -53,6 +53,15 @@ CREATE INDEX runs_address_time ON runs (address, submitted_at);
 CREATE INDEX runs_board ON runs (course, course_hash, difficulty, status, time_ms, id);
 -- The same race verified twice cannot reach a board, whatever a caller does.
 CREATE UNIQUE INDEX runs_states ON runs (states_hash) WHERE status = 'verified';
+)sql",
+    // Courses players share; their folders live in the data folder's courses/.
+    R"sql(
+CREATE TABLE courses (
+  id TEXT PRIMARY KEY,
+  hash TEXT NOT NULL,
+  player_id INTEGER NOT NULL REFERENCES players(id),
+  created_at INTEGER NOT NULL
+);
 )sql",
 };
 
@@ -392,6 +401,21 @@ WHERE n = 1 ORDER BY course, difficulty)sql");
         }
     }
     return bests;
+}
+
+bool SqliteStorage::AddCourse(const std::string& id, const std::string& hash, int64_t playerId, int64_t now) {
+    std::lock_guard lock(mutex_);
+    Statement s(db_, "INSERT INTO courses (id, hash, player_id, created_at) VALUES (?1, ?2, ?3, ?4)");
+    bool constraint = false;
+    s.Bind(1, id).Bind(2, hash).Bind(3, playerId).Bind(4, now).Step(&constraint);
+    return !constraint;
+}
+
+std::optional<std::string> SqliteStorage::CourseAuthor(const std::string& id) {
+    std::lock_guard lock(mutex_);
+    Statement s(db_, "SELECT p.name FROM courses c JOIN players p ON p.id = c.player_id WHERE c.id = ?1");
+    if (!s.Bind(1, id).Step()) return std::nullopt;
+    return s.Text(0);
 }
 
 }  // namespace server

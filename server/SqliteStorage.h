@@ -44,6 +44,8 @@ public:
     int64_t RankOfTime(const BoardKey& key, int64_t playerId, int64_t timeMs, int64_t runId) override;
     int64_t BoardSize(const BoardKey& key) override;
     std::vector<Best> PlayerBests(int64_t playerId) override;
+    bool AddCourse(const std::string& id, const std::string& hash, int64_t playerId, int64_t now) override;
+    std::optional<std::string> CourseAuthor(const std::string& id) override;
 
 private:
     void Migrate();

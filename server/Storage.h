@@ -102,6 +102,11 @@ public:
         BoardRow row;
     };
     virtual std::vector<Best> PlayerBests(int64_t playerId) = 0;
+
+    // A course a player shared; false when the id is taken.
+    virtual bool AddCourse(const std::string& id, const std::string& hash, int64_t playerId, int64_t now) = 0;
+    // Who shared the course, if a player did.
+    virtual std::optional<std::string> CourseAuthor(const std::string& id) = 0;
 };
 
 const char* StatusName(RunStatus status);

@@ -32,6 +32,7 @@ race is verified again in a sandbox before its time is ranked.
   --data DIR             the server's database lives here (default $XDG_DATA_HOME/vorlan-moto-server)
   --game-data DIR        the game's Data folder: its built-in courses (default Data beside this program)
   --verifier PATH        the verifier program (default vorlan-moto-verify beside this program)
+  --course-maker PATH    makes shared courses (default vorlan-moto-course beside this program)
   --workers N            verifier runs at once (default one per core)
   --queue-bound N        runs that may wait; past it submissions get 503 (default 1000)
   --rate-player N        runs a player may send an hour (default 30)
@@ -83,6 +84,7 @@ int main(int argc, char** argv) {
     std::string data = DefaultData();
     std::string gameData = ExeDir() + "/Data";
     std::string verifier = ExeDir() + "/vorlan-moto-verify";
+    std::string courseMaker = ExeDir() + "/vorlan-moto-course";
     int workers = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     RunLimits runLimits;
     SandboxLimits sandboxLimits;
@@ -109,6 +111,8 @@ int main(int argc, char** argv) {
             gameData = value;
         } else if (arg == "--verifier") {
             verifier = value;
+        } else if (arg == "--course-maker") {
+            courseMaker = value;
         } else if (arg == "--workers") {
             workers = Number(arg, value, 1, 256);
         } else if (arg == "--queue-bound") {
@@ -138,11 +142,21 @@ int main(int argc, char** argv) {
     fs::create_directories(data, ec);
     if (!fs::is_directory(data, ec)) Fail(data + ": cannot be made a folder");
     chmod(data.c_str(), 0700);
+    const std::string shared = fs::absolute(fs::path(data) / "courses", ec).string();
+    fs::create_directories(shared, ec);
+    // The sandbox's user reads the shared courses through this folder alone.
+    chmod(data.c_str(), 0711);
+    chmod(shared.c_str(), 0755);
     SandboxConfig sandboxConfig;
     sandboxConfig.verifier = fs::absolute(verifier, ec).string();
     sandboxConfig.gameData = fs::absolute(gameData, ec).lexically_normal().string();
+    sandboxConfig.courseMaker = fs::absolute(courseMaker, ec).string();
+    sandboxConfig.courses = shared;
     sandboxConfig.limits = sandboxLimits;
     if (access(sandboxConfig.verifier.c_str(), X_OK) != 0) Fail("--verifier: cannot run " + sandboxConfig.verifier);
+    if (access(sandboxConfig.courseMaker.c_str(), X_OK) != 0)
+        std::fprintf(stderr, "vorlan-moto-server: %s cannot be run: shared courses are refused\n",
+                     sandboxConfig.courseMaker.c_str());
     if (access(sandboxConfig.bwrap.c_str(), X_OK) != 0) Fail(sandboxConfig.bwrap + " is missing (Debian's bubblewrap)");
     if (access(sandboxConfig.prlimit.c_str(), X_OK) != 0) Fail(sandboxConfig.prlimit + " is missing (util-linux)");
 
@@ -155,19 +169,23 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
 
     std::vector<std::string> refusals;
-    CourseService courses(gameData, refusals);
+    CourseService courses(gameData, shared, refusals);
     for (const std::string& r : refusals) std::fprintf(stderr, "vorlan-moto-server: course left out: %s\n", r.c_str());
     if (courses.All().empty()) Fail("--game-data: no course in " + sandboxConfig.gameData + "/Courses");
 
     try {
-        SqliteStorage storage((fs::path(data) / "server.db").string());
+        const std::string db = (fs::path(data) / "server.db").string();
+        SqliteStorage storage(db);
+        // Tokens' hashes and addresses: for the server's user alone.
+        for (const char* suffix : {"", "-wal", "-shm"}) chmod((db + suffix).c_str(), 0600);
         PlayerService players(storage, SystemClock);
         RunService runs(storage, courses, runLimits, SystemClock);
         BoardService boards(storage, courses);
         Sandbox sandbox(sandboxConfig);
+        CourseUploadService uploads(storage, courses, sandbox, shared, SystemClock);
         VerifyQueue queue([&](int64_t id, const std::atomic<bool>& stopping) { return runs.Verify(id, sandbox, stopping); },
                           workers);
-        HttpApi http(players, runs, boards, courses, queue, httpLimits);
+        HttpApi http(players, runs, boards, courses, uploads, queue, httpLimits);
 
         const int bound = port == 0 ? http.bind_to_any_port(host) : (http.bind_to_port(host, port) ? port : -1);
         if (bound < 0) Fail("--listen: cannot listen on " + host + ":" + std::to_string(port));

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
 #include <chrono>
 #include <thread>
 
@@ -398,6 +400,90 @@ TEST_F(ServerApi, ASlowClientIsCutOffWhileOthersAreServed) {
     EXPECT_TRUE(cut) << "the slow client was never cut off";
     EXPECT_EQ(slowReply.find("200 OK"), std::string::npos);
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+}
+
+// The README's worked example.
+const char* kLittleLoop = R"(id little-loop
+name Little Loop
+theme meadow
+width 14
+straight 60
+arc 25 180
+straight 120
+arc 25 180
+straight 60
+dash 30 centre
+switch 150 left
+excavator 185 left
+gate 240
+)";
+
+std::string Gunzip(const std::string& gz) {
+    z_stream z{};
+    inflateInit2(&z, 15 + 16);
+    std::string out;
+    char buffer[65536];
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(gz.data()));
+    z.avail_in = static_cast<uInt>(gz.size());
+    int rc = Z_OK;
+    while (rc == Z_OK) {
+        z.next_out = reinterpret_cast<Bytef*>(buffer);
+        z.avail_out = sizeof buffer;
+        rc = inflate(&z, Z_NO_FLUSH);
+        out.append(buffer, sizeof buffer - z.avail_out);
+    }
+    inflateEnd(&z);
+    return rc == Z_STREAM_END ? out : std::string();
+}
+
+TEST_F(ServerApi, ASharedCourseIsMadeListedRacedAndItsFolderDownloads) {
+    const std::string token = Register(C(), NewName("Maker_"));
+    httplib::Headers auth = {{"Authorization", "Bearer " + token}};
+    const auto made = C().Post("/api/v1/courses", auth, kLittleLoop, "text/plain");
+    ASSERT_TRUE(made);
+    ASSERT_EQ(made->status, 201) << made->body;
+    const json course = Body(made);
+    EXPECT_EQ(course["id"], "little-loop");
+    EXPECT_EQ(course["name"], "Little Loop");
+    const std::string hash = course["hash"];
+    EXPECT_EQ(CourseHash(C(), "little-loop"), hash);
+    EXPECT_EQ(C().Post("/api/v1/courses", auth, kLittleLoop, "text/plain")->status, 409);
+
+    const json run = Verdict(token, {VerifiedLine("little-loop", hash, "normal", 45000, {15000, 15000, 15000},
+                                                  NewStatesHash())});
+    EXPECT_EQ(run["status"], "verified") << run.dump();
+    EXPECT_EQ(run["rank"], 1);
+    EXPECT_NE(C().Get("/courses/little-loop")->body.find("/api/v1/courses/little-loop/folder"), std::string::npos);
+
+    const auto folder = C().Get("/api/v1/courses/little-loop/folder");
+    ASSERT_EQ(folder->status, 200);
+    const std::string tar = Gunzip(folder->body);
+    ASSERT_FALSE(tar.empty());
+    EXPECT_EQ(tar.compare(0, 12, "little-loop/"), 0);
+    EXPECT_NE(tar.find("little-loop/course.json"), std::string::npos);
+    EXPECT_NE(tar.find("little-loop/map.png"), std::string::npos);
+    EXPECT_EQ(C().Get("/api/v1/courses/desert/folder")->status, 404);
+    EXPECT_EQ(C().Get("/api/v1/courses/nowhere/folder")->status, 404);
+}
+
+TEST_F(ServerApi, ADescriptionTheMakerRefusesIs400WithItsLine) {
+    const std::string token = Register(C(), NewName("Maker_"));
+    httplib::Headers auth = {{"Authorization", "Bearer " + token}};
+    std::string tight = kLittleLoop;
+    tight.replace(tight.find("id little-loop"), 14, "id tight-loop");
+    tight.replace(tight.find("arc 25 180"), 10, "arc 10 180");
+    const auto refused = C().Post("/api/v1/courses", auth, tight, "text/plain");
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->status, 400);
+    const std::string why = Body(refused)["error"];
+    EXPECT_FALSE(why.empty());
+    EXPECT_EQ(why.find('\n'), std::string::npos);
+    EXPECT_EQ(why.find("/tmp"), std::string::npos) << why;
+    EXPECT_EQ(C().Get("/api/v1/boards/tight-loop")->status, 404);
+
+    EXPECT_EQ(C().Post("/api/v1/courses", kLittleLoop, "text/plain")->status, 401);
+    EXPECT_EQ(C().Post("/api/v1/courses", auth, std::string(9000, '#'), "text/plain")->status, 413);
+    EXPECT_EQ(C().Post("/api/v1/courses", auth, std::string("id x\0\1", 7), "text/plain")->status, 400);
 }
 
 }  // namespace
