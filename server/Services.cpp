@@ -287,6 +287,10 @@ CourseInfo CourseUploadService::Upload(const Player& player, const std::string& 
         if ((static_cast<unsigned char>(c) < 0x20 && c != '\n' && c != '\r' && c != '\t') || c == 0x7f)
             throw ApiError(400, "body: not text (a control character)");
     std::lock_guard lock(mutex_);
+    const int64_t now = clock_();
+    if (const auto r = storage_.CoursesByPlayerSince(player.id, now - 86400); r.count >= perPlayerDay_)
+        throw ApiError(429, "player: more than " + std::to_string(perPlayerDay_) + " courses in a day",
+                       static_cast<int>(std::max<int64_t>(1, r.oldest + 86400 - now)));
     const std::string scratch = MakeScratch();
     struct Cleanup {
         std::string path;
@@ -304,6 +308,9 @@ CourseInfo CourseUploadService::Upload(const Player& player, const std::string& 
         std::string line = made.err.substr(0, made.err.find('\n'));
         const std::string prefix = "vorlan-moto-course: ";
         if (line.rfind(prefix, 0) == 0) line = line.substr(prefix.size());
+        // It names the file it read by its place in the sandbox.
+        const std::string input = "/sandbox/input";
+        if (line.rfind(input, 0) == 0) line = "description" + line.substr(input.size());
         throw ApiError(400, line.empty() ? "body: refused by the course maker" : line);
     }
     // What the maker left: one folder, named by the course's id.
@@ -336,7 +343,7 @@ CourseInfo CourseUploadService::Upload(const Player& player, const std::string& 
         if (error.rfind(staging.string(), 0) == 0) error = id + error.substr(staging.string().size());
         throw ApiError(400, error);
     }
-    if (!storage_.AddCourse(id, data.gameplayHash, player.id, clock_())) {
+    if (!storage_.AddCourse(id, data.gameplayHash, player.id, now)) {
         fs::remove_all(staging, ec);
         throw ApiError(409, "id: '" + id + "' is taken");
     }

@@ -107,10 +107,11 @@ constexpr size_t kMaxDescriptionBytes = 8 * 1024;
 // course maker, in the sandbox, then kept in the data folder's courses/.
 class CourseUploadService {
 public:
+    // perPlayerDay: the courses a player may share a day (each is a folder of a few MiB on disk).
     CourseUploadService(Storage& storage, CourseService& courses, const Sandbox& sandbox, std::string sharedRoot,
-                        Clock clock)
+                        int perPlayerDay, Clock clock)
         : storage_(storage), courses_(courses), sandbox_(sandbox), sharedRoot_(std::move(sharedRoot)),
-          clock_(std::move(clock)) {}
+          perPlayerDay_(perPlayerDay), clock_(std::move(clock)) {}
     // The course made and listed; refusals as ApiError.
     CourseInfo Upload(const Player& player, const std::string& description);
     // A shared course's folder as a .tar.gz.
@@ -121,6 +122,7 @@ private:
     CourseService& courses_;
     const Sandbox& sandbox_;
     std::string sharedRoot_;
+    int perPlayerDay_;
     Clock clock_;
     std::mutex mutex_;  // one course made at a time
 };

@@ -411,6 +411,13 @@ bool SqliteStorage::AddCourse(const std::string& id, const std::string& hash, in
     return !constraint;
 }
 
+Storage::Recent SqliteStorage::CoursesByPlayerSince(int64_t playerId, int64_t since) {
+    std::lock_guard lock(mutex_);
+    Statement s(db_, "SELECT COUNT(*), MIN(created_at) FROM courses WHERE player_id = ?1 AND created_at >= ?2");
+    s.Bind(1, playerId).Bind(2, since).Step();
+    return {s.Int(0), s.Int(1)};
+}
+
 std::optional<std::string> SqliteStorage::CourseAuthor(const std::string& id) {
     std::lock_guard lock(mutex_);
     Statement s(db_, "SELECT p.name FROM courses c JOIN players p ON p.id = c.player_id WHERE c.id = ?1");

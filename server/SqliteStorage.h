@@ -45,6 +45,7 @@ public:
     int64_t BoardSize(const BoardKey& key) override;
     std::vector<Best> PlayerBests(int64_t playerId) override;
     bool AddCourse(const std::string& id, const std::string& hash, int64_t playerId, int64_t now) override;
+    Recent CoursesByPlayerSince(int64_t playerId, int64_t since) override;
     std::optional<std::string> CourseAuthor(const std::string& id) override;
 
 private:

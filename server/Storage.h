@@ -105,6 +105,7 @@ public:
 
     // A course a player shared; false when the id is taken.
     virtual bool AddCourse(const std::string& id, const std::string& hash, int64_t playerId, int64_t now) = 0;
+    virtual Recent CoursesByPlayerSince(int64_t playerId, int64_t since) = 0;
     // Who shared the course, if a player did.
     virtual std::optional<std::string> CourseAuthor(const std::string& id) = 0;
 };

@@ -37,6 +37,7 @@ race is verified again in a sandbox before its time is ranked.
   --queue-bound N        runs that may wait; past it submissions get 503 (default 1000)
   --rate-player N        runs a player may send an hour (default 30)
   --rate-address N       runs an address may send an hour (default 30)
+  --rate-courses N       courses a player may share a day (default 5)
   --verify-cpu S         the verifier's CPU time limit in seconds (default 10)
   --verify-memory MIB    the verifier's address space limit (default 512; 0 for none)
   --verify-wall S        the verifier is killed after this many seconds (default 15)
@@ -87,6 +88,7 @@ int main(int argc, char** argv) {
     std::string courseMaker = ExeDir() + "/vorlan-moto-course";
     int workers = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     RunLimits runLimits;
+    int coursesPerDay = 5;
     SandboxLimits sandboxLimits;
     HttpLimits httpLimits;
 
@@ -121,6 +123,8 @@ int main(int argc, char** argv) {
             runLimits.perPlayerHour = Number(arg, value, 1, 1000000);
         } else if (arg == "--rate-address") {
             runLimits.perAddressHour = Number(arg, value, 1, 1000000);
+        } else if (arg == "--rate-courses") {
+            coursesPerDay = Number(arg, value, 1, 1000000);
         } else if (arg == "--verify-cpu") {
             sandboxLimits.cpuSeconds = Number(arg, value, 1, 3600);
         } else if (arg == "--verify-memory") {
@@ -182,7 +186,7 @@ int main(int argc, char** argv) {
         RunService runs(storage, courses, runLimits, SystemClock);
         BoardService boards(storage, courses);
         Sandbox sandbox(sandboxConfig);
-        CourseUploadService uploads(storage, courses, sandbox, shared, SystemClock);
+        CourseUploadService uploads(storage, courses, sandbox, shared, coursesPerDay, SystemClock);
         VerifyQueue queue([&](int64_t id, const std::atomic<bool>& stopping) { return runs.Verify(id, sandbox, stopping); },
                           workers);
         HttpApi http(players, runs, boards, courses, uploads, queue, httpLimits);
