@@ -22,6 +22,7 @@ namespace {
 constexpr const char* kProgramInside = "/sandbox/bin/program";
 constexpr const char* kInputInside = "/sandbox/input";
 constexpr int kInputFd = 3;
+constexpr int kFailFd = 4;
 
 // The system's programs and libraries, as links where the host has them as links.
 void AddSystem(std::vector<std::string>& a) {
@@ -109,8 +110,10 @@ SandboxResult Sandbox::Run(const std::string& program, const std::vector<std::st
     argv.push_back(nullptr);
     char* envp[] = {nullptr};
 
-    int out[2], err[2];
-    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
+    // fail carries the child's errno when it cannot become bwrap; exec closes
+    // it, so an empty read means bwrap runs, whatever status it exits with.
+    int out[2], err[2], fail[2];
+    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0 || pipe2(fail, O_CLOEXEC) != 0) {
         close(memfd);
         result.error = std::string("pipe: ") + std::strerror(errno);
         return result;
@@ -119,7 +122,7 @@ SandboxResult Sandbox::Run(const std::string& program, const std::vector<std::st
     const pid_t pid = fork();
     if (pid < 0) {
         close(memfd);
-        for (int fd : {out[0], out[1], err[0], err[1]}) close(fd);
+        for (int fd : {out[0], out[1], err[0], err[1], fail[0], fail[1]}) close(fd);
         result.error = std::string("fork: ") + std::strerror(errno);
         return result;
     }
@@ -128,9 +131,16 @@ SandboxResult Sandbox::Run(const std::string& program, const std::vector<std::st
         dup2(out[1], 1);
         dup2(err[1], 2);
         dup2(memfd, kInputFd);  // dup2 clears close-on-exec on the copy
+        dup3(fail[1], kFailFd, O_CLOEXEC);
         const int devnull = open("/dev/null", O_RDONLY);
         if (devnull >= 0) dup2(devnull, 0);
-        close_range(kInputFd + 1, ~0U, 0);
+        close_range(kFailFd + 1, ~0U, 0);
+        const auto failed = [](char what) {
+            const int e = errno;
+            const char report[2] = {what, static_cast<char>(e > 127 ? 127 : e)};
+            (void)!write(kFailFd, report, 2);
+            _exit(127);
+        };
         SetLimit(RLIMIT_CPU, static_cast<rlim_t>(lim.cpuSeconds), static_cast<rlim_t>(lim.cpuSeconds + 1));
         if (lim.memoryMiB > 0) {
             const auto bytes = static_cast<rlim_t>(lim.memoryMiB) * 1024 * 1024;
@@ -143,13 +153,29 @@ SandboxResult Sandbox::Run(const std::string& program, const std::vector<std::st
         if (root) {
             if (setgroups(0, nullptr) != 0 || setgid(static_cast<gid_t>(config_.gid)) != 0 ||
                 setuid(static_cast<uid_t>(config_.uid)) != 0)
-                _exit(125);
+                failed('u');
         }
         execve(argv[0], argv.data(), envp);
-        _exit(126);
+        failed('x');
     }
     close(memfd);
     close(out[1]);
+    close(fail[1]);
+    char report[2] = {};
+    ssize_t reported;
+    do {
+        reported = read(fail[0], report, sizeof report);
+    } while (reported < 0 && errno == EINTR);
+    close(fail[0]);
+    if (reported > 0) {
+        close(out[0]);
+        close(err[0]);
+        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        result.error = std::string(report[0] == 'u' ? "cannot switch to the sandbox's user: " : "cannot run bwrap: ") +
+                       std::strerror(report[1]);
+        return result;
+    }
     close(err[1]);
 
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(lim.wallSeconds);
@@ -194,11 +220,6 @@ SandboxResult Sandbox::Run(const std::string& program, const std::vector<std::st
     result.started = true;
     if (WIFEXITED(status)) {
         result.exitStatus = WEXITSTATUS(status);
-        if (result.exitStatus == 125 || result.exitStatus == 126) {
-            result.started = false;
-            result.error = result.exitStatus == 125 ? "cannot switch to the sandbox's user"
-                                                    : "cannot run " + config_.bwrap;
-        }
     } else if (WIFSIGNALED(status)) {
         result.exitStatus = 128 + WTERMSIG(status);
     }

@@ -220,6 +220,8 @@ TEST_F(ServerApi, VerdictsOtherThanVerifiedAreRejectedWithTheirReason) {
         {{R"(print {"verdict": "verified", "course": "desert"})"}, "missing"},
         {{R"(print {"verdict": "perfect"})"}, "verdict"},
         {{"print "}, "printed nothing"},
+        // Statuses a shell gives a program it could not run: still the verifier's, not the sandbox's.
+        {{"print ", "exit 126"}, "printed nothing (exit status 126)"},
     };
     for (const Case& c : cases) {
         const json run = Verdict(Register(C(), NewName("Bad_")), c.standIn);
