@@ -62,7 +62,14 @@ TEST(ServerQueue, AFullQueueIs503AndAnAddressPastItsRateIs429) {
 }
 
 TEST(ServerQueue, AServerKilledWhileRunsWaitFinishesEachOnceAfterARestart) {
-    const std::string data = TempFolder("restart");
+    struct Folder {
+        std::string path = TempFolder("restart");
+        ~Folder() {
+            std::error_code ec;
+            fs::remove_all(path, ec);
+        }
+    } folder;
+    const std::string& data = folder.path;
     const std::vector<std::string> options = {"--workers", "2", "--rate-player", "1000", "--rate-address", "1000"};
     std::map<int64_t, std::string> runs;  // id -> player
     std::string hash;
@@ -117,8 +124,6 @@ TEST(ServerQueue, AServerKilledWhileRunsWaitFinishesEachOnceAfterARestart) {
     EXPECT_EQ(scalar("SELECT COUNT(*) FROM runs WHERE status = 'verified'"), "20");
     EXPECT_EQ(scalar("SELECT COUNT(DISTINCT states_hash) FROM runs"), "20");
     sqlite3_close(db);
-    std::error_code ec;
-    fs::remove_all(data, ec);
 }
 
 // A listener on loopback that counts the connections it gets.
