@@ -161,6 +161,23 @@ std::optional<std::string> ReadFile(const std::string& path) {
     return s.str();
 }
 
+// The address a run counts against: the peer's, or, from a trusted proxy on
+// loopback, the last address it forwarded (the one it saw itself).
+std::string ClientAddress(const httplib::Request& req, bool trustProxy) {
+    if (!trustProxy || (req.remote_addr != "127.0.0.1" && req.remote_addr != "::1")) return req.remote_addr;
+    std::string forwarded = req.get_header_value("X-Forwarded-For");
+    const size_t comma = forwarded.rfind(',');
+    if (comma != std::string::npos) forwarded = forwarded.substr(comma + 1);
+    const size_t start = forwarded.find_first_not_of(' ');
+    const size_t end = forwarded.find_last_not_of(' ');
+    if (start == std::string::npos) return req.remote_addr;
+    forwarded = forwarded.substr(start, end - start + 1);
+    unsigned char parsed[16];
+    if (inet_pton(AF_INET, forwarded.c_str(), parsed) == 1 || inet_pton(AF_INET6, forwarded.c_str(), parsed) == 1)
+        return forwarded;
+    return req.remote_addr;
+}
+
 const char* StatusLine(int status) {
     switch (status) {
         case 400: return "the request cannot be read";
@@ -234,7 +251,7 @@ void HttpApi::Routes() {
         Handle(res, [&] {
             const Player player = players_.Authenticate(req.get_header_value("Authorization"));
             const std::string body = ReadBody(req, reader, kMaxRaceFileBytes);
-            const int64_t id = runs_.Submit(player, body, req.remote_addr);
+            const int64_t id = runs_.Submit(player, body, ClientAddress(req, limits_.trustProxy));
             queue_.Push(id);
             const std::string url = "/api/v1/runs/" + std::to_string(id);
             res.set_header("Location", url);

@@ -16,6 +16,9 @@ struct HttpLimits {
     int requestSeconds = 15;       // the longest a whole request may take to arrive and be answered
     int keepAliveSeconds = 5;
     int threads = 32;
+    // Behind a reverse proxy on this machine, the client's address is the
+    // last one the proxy put in X-Forwarded-For.
+    bool trustProxy = false;
 };
 
 class HttpApi : public httplib::Server {

@@ -44,6 +44,8 @@ race is verified again in a sandbox before its time is ranked.
   --read-timeout S       longest silence within a request (default 5)
   --request-timeout S    longest a request may take to arrive and be answered (default 15)
   --http-threads N       connections served at once (default 32)
+  --trust-proxy          count runs from loopback against the last X-Forwarded-For address
+                         (for a reverse proxy on this machine)
   --help                 show this and exit
 
 Once listening it prints "listening on HOST:PORT" on standard output.
@@ -97,6 +99,10 @@ int main(int argc, char** argv) {
         if (arg == "--help") {
             std::fputs(kHelp, stdout);
             return 0;
+        }
+        if (arg == "--trust-proxy") {
+            httpLimits.trustProxy = true;
+            continue;
         }
         if (i + 1 >= argc) Fail("unknown option or a value missing: " + arg + " (see --help)");
         const char* value = argv[++i];

@@ -33,7 +33,7 @@ int64_t Accepted(const httplib::Result& res) {
 }
 
 TEST(ServerQueue, AFullQueueIs503AndAnAddressPastItsRateIs429) {
-    ServerProcess server({"--workers", "1", "--queue-bound", "2", "--rate-address", "3"});
+    ServerProcess server({"--workers", "1", "--queue-bound", "2", "--rate-address", "3", "--trust-proxy"});
     server.Start();
     auto c = server.Client();
     const std::string hash = CourseHash(c, "desert");
@@ -59,6 +59,13 @@ TEST(ServerQueue, AFullQueueIs503AndAnAddressPastItsRateIs429) {
     EXPECT_EQ(past->status, 429);
     EXPECT_EQ(Body(past)["error"].get<std::string>().rfind("address:", 0), 0u);
     EXPECT_TRUE(past->has_header("Retry-After"));
+
+    // Through a trusted proxy the address is the one it forwarded, not the proxy's;
+    // what a client put first in the header counts for nothing.
+    httplib::Headers forwarded = {{"Authorization", "Bearer " + token}, {"X-Forwarded-For", "10.1.2.3, 192.0.2.7"}};
+    EXPECT_EQ(c.Post("/api/v1/runs", forwarded, slow(), "text/plain")->status, 202);
+    httplib::Headers junk = {{"Authorization", "Bearer " + token}, {"X-Forwarded-For", "192.0.2.7, not-an-address"}};
+    EXPECT_EQ(c.Post("/api/v1/runs", junk, slow(), "text/plain")->status, 429);
 }
 
 TEST(ServerQueue, AServerKilledWhileRunsWaitFinishesEachOnceAfterARestart) {
