@@ -12,7 +12,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <cstdio>
 #include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
 #include <iterator>
 #include <map>
 
@@ -124,6 +128,32 @@ TEST(ServerParts, TheFuzzInputsKeepTheParsersPromises) {
         }
     }
     EXPECT_GE(inputs, 5);
+}
+
+// The manual page's options are --help's, in the same order.
+TEST(ServerParts, TheManualPageListsTheOptionsOfHelp) {
+    std::string help;
+    FILE* pipe = popen(VORLAN_BINARY_DIR "/vorlan-moto-server --help", "r");
+    ASSERT_TRUE(pipe);
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) help.append(buffer, n);
+    EXPECT_EQ(pclose(pipe), 0);
+    std::vector<std::string> fromHelp, fromPage;
+    std::istringstream h(help);
+    static const std::regex helpLine(R"(^  (--[a-z0-9-]+))");
+    for (std::string l; std::getline(h, l);)
+        if (std::smatch m; std::regex_search(l, m, helpLine)) fromHelp.push_back(m[1]);
+    std::ifstream page(VORLAN_SOURCE_DIR "/packaging/vorlan-moto-server.8");
+    static const std::regex pageLine(R"(^\.BI? \\-\\-([a-z0-9\\-]+))");
+    for (std::string l; std::getline(page, l);) {
+        if (std::smatch m; std::regex_search(l, m, pageLine)) {
+            std::string name = m[1];
+            name = std::regex_replace(name, std::regex(R"(\\-)"), "-");
+            fromPage.push_back("--" + name);
+        }
+    }
+    EXPECT_GE(fromHelp.size(), 10u);
+    EXPECT_EQ(fromPage, fromHelp);
 }
 
 class ServerStorage : public ::testing::Test {
