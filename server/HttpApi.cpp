@@ -30,8 +30,17 @@ public:
     DeadlineStream(int sock, int silenceSeconds, int requestSeconds)
         : sock_(sock), silenceMs_(silenceSeconds * 1000), deadline_(Steady::now() + std::chrono::seconds(requestSeconds)) {}
 
-    bool is_readable() const override { return Wait(POLLIN); }
-    bool is_writable() const override { return Wait(POLLOUT); }
+    bool is_readable() const override { return Wait(POLLIN, deadline_); }
+    // The answer has a clock of its own, started at its first byte: the
+    // handler's work does not count against the client, and a client that
+    // reads slowly still lets go in the end.
+    bool is_writable() const override {
+        if (!writing_) {
+            writing_ = true;
+            writeDeadline_ = Steady::now() + kAnswerTime;
+        }
+        return Wait(POLLOUT, writeDeadline_);
+    }
 
     ssize_t read(char* ptr, size_t size) override {
         if (pos_ < len_) return Take(ptr, size);
@@ -52,8 +61,10 @@ public:
     socket_t socket() const override { return sock_; }
 
 private:
-    bool Wait(short events) const {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Steady::now()).count();
+    static constexpr std::chrono::seconds kAnswerTime{120};
+
+    bool Wait(short events, Steady::time_point deadline) const {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Steady::now()).count();
         if (left <= 0) return false;
         pollfd p{sock_, events, 0};
         int r;
@@ -90,6 +101,8 @@ private:
     int sock_;
     long long silenceMs_;
     Steady::time_point deadline_;
+    mutable bool writing_ = false;
+    mutable Steady::time_point writeDeadline_;
     char buffer_[4096];
     size_t pos_ = 0, len_ = 0;
 };

@@ -13,7 +13,7 @@ namespace server {
 
 struct HttpLimits {
     int readTimeoutSeconds = 5;    // the longest silence within a request
-    int requestSeconds = 15;       // the longest a whole request may take to arrive and be answered
+    int requestSeconds = 15;       // the longest a whole request may take to arrive
     int keepAliveSeconds = 5;
     int threads = 32;
     // Behind a reverse proxy on this machine, the client's address is the

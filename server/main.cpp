@@ -42,7 +42,7 @@ race is verified again in a sandbox before its time is ranked.
   --verify-memory MIB    the verifier's address space limit (default 512; 0 for none)
   --verify-wall S        the verifier is killed after this many seconds (default 15)
   --read-timeout S       longest silence within a request (default 5)
-  --request-timeout S    longest a request may take to arrive and be answered (default 15)
+  --request-timeout S    longest a request may take to arrive (default 15)
   --http-threads N       connections served at once (default 32)
   --trust-proxy          count runs from loopback against the last X-Forwarded-For address
                          (for a reverse proxy on this machine)
