@@ -75,8 +75,8 @@ std::optional<std::string> Pages::Course(const std::string& id) {
     Html h;
     h << "<h1>" << c->name << "</h1><p>" << c->laps << " laps; course version " << c->hash << "</p>";
     if (c->shared)
-        h << "<p>A course shared by a player: <a href=\"/api/v1/courses/" << UrlSegment(c->id)
-          << "/folder\">download its folder</a> and put it in your courses folder to race it.</p>";
+        h << "<p>Shared by " << PlayerLink(boards_.Author(c->id).value_or("")) << ": <a href=\"/api/v1/courses/"
+          << UrlSegment(c->id) << "/folder\">download its folder</a> and put it in your courses folder to race it.</p>";
     if (!c->map.empty())
         h << "<img class=\"map\" src=\"/courses/" << UrlSegment(c->id) << "/map.png\" alt=\"The map of " << c->name
           << "\">";

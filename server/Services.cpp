@@ -236,6 +236,10 @@ json BoardService::Courses() {
     for (const CourseInfo& c : courses_.All()) {
         json j = {{"id", c.id}, {"name", c.name}, {"laps", c.laps}, {"hash", c.hash}, {"records", Records(c)}};
         if (!c.map.empty()) j["map"] = "/courses/" + c.id + "/map.png";
+        if (c.shared) {
+            j["author"] = Author(c.id).value_or("");
+            j["folder"] = "/api/v1/courses/" + c.id + "/folder";
+        }
         list.push_back(std::move(j));
     }
     return {{"courses", list}};

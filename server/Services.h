@@ -136,6 +136,8 @@ public:
     // The best row of each difficulty, or null.
     nlohmann::json Records(const CourseInfo& course);
     nlohmann::json Courses();
+    // Who shared a course, if a player did.
+    std::optional<std::string> Author(const std::string& course) { return storage_.CourseAuthor(course); }
     // Every board the player is on, with their rank there.
     nlohmann::json PlayerBests(const Player& player);
 

@@ -464,7 +464,10 @@ TEST_F(ServerApi, ASharedCourseIsMadeListedRacedAndItsFolderDownloads) {
                                                   NewStatesHash())});
     EXPECT_EQ(run["status"], "verified") << run.dump();
     EXPECT_EQ(run["rank"], 1);
-    EXPECT_NE(C().Get("/courses/little-loop")->body.find("/api/v1/courses/little-loop/folder"), std::string::npos);
+    const std::string page = C().Get("/courses/little-loop")->body;
+    EXPECT_NE(page.find("/api/v1/courses/little-loop/folder"), std::string::npos);
+    const std::string author = run["player"];
+    EXPECT_NE(page.find("Shared by <a href=\"/players/" + author + "\">" + author + "</a>"), std::string::npos);
 
     const auto folder = C().Get("/api/v1/courses/little-loop/folder");
     ASSERT_EQ(folder->status, 200);
