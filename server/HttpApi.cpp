@@ -247,7 +247,8 @@ void HttpApi::Routes() {
     Post("/api/v1/players", [this](const httplib::Request& req, httplib::Response& res,
                                    const httplib::ContentReader& reader) {
         Handle(res, [&] {
-            const auto player = players_.Register(ReadBody(req, reader, kMaxPlayerBodyBytes));
+            const auto player =
+                players_.Register(ReadBody(req, reader, kMaxPlayerBodyBytes), ClientAddress(req, limits_.trustProxy));
             SendJson(res, 201, {{"name", player.name}, {"token", player.token}});
         });
     });

@@ -67,12 +67,16 @@ void CourseService::Add(CourseInfo course) {
     courses_.push_back(std::move(course));
 }
 
-RegisteredPlayer PlayerService::Register(const std::string& body) {
+RegisteredPlayer PlayerService::Register(const std::string& body, const std::string& address) {
     std::string why;
     const auto name = ParsePlayerBody(body, why);
     if (!name) throw ApiError(400, why);
+    const int64_t now = clock_();
+    if (const auto r = storage_.PlayersFromAddressSince(address, now - 3600); r.count >= perAddressHour_)
+        throw ApiError(429, "address: more than " + std::to_string(perAddressHour_) + " new players in an hour",
+                       static_cast<int>(std::max<int64_t>(1, r.oldest + 3600 - now)));
     const std::string token = RandomHex(32);
-    if (!storage_.AddPlayer(*name, Sha256Hex(token), clock_()))
+    if (!storage_.AddPlayer(*name, Sha256Hex(token), address, now))
         throw ApiError(409, "name: '" + *name + "' is taken");
     return {*name, token};
 }

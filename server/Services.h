@@ -59,14 +59,17 @@ struct RegisteredPlayer {
 
 class PlayerService {
 public:
-    PlayerService(Storage& storage, Clock clock) : storage_(storage), clock_(std::move(clock)) {}
-    RegisteredPlayer Register(const std::string& body);
+    // perAddressHour: the players an address may register an hour.
+    PlayerService(Storage& storage, int perAddressHour, Clock clock)
+        : storage_(storage), perAddressHour_(perAddressHour), clock_(std::move(clock)) {}
+    RegisteredPlayer Register(const std::string& body, const std::string& address);
     // The player an Authorization header's token belongs to; 401 otherwise.
     Player Authenticate(const std::string& authorization);
     std::optional<Player> Find(const std::string& name) { return storage_.PlayerByName(name); }
 
 private:
     Storage& storage_;
+    int perAddressHour_;
     Clock clock_;
 };
 

@@ -20,7 +20,7 @@ namespace {
 
 // Each entry brings the schema from its index to the next version; entries
 // are only ever appended, never edited once released.
-const std::array<const char*, 2> kMigrations = {
+const std::array<const char*, 3> kMigrations = {
     R"sql(
 CREATE TABLE players (
   id INTEGER PRIMARY KEY,
@@ -62,6 +62,11 @@ CREATE TABLE courses (
   player_id INTEGER NOT NULL REFERENCES players(id),
   created_at INTEGER NOT NULL
 );
+)sql",
+    // Where players registered from, for the rate of new players per address.
+    R"sql(
+ALTER TABLE players ADD COLUMN address TEXT NOT NULL DEFAULT '';
+CREATE INDEX players_address_time ON players (address, created_at);
 )sql",
 };
 
@@ -218,12 +223,21 @@ void SqliteStorage::Migrate() {
     t.Commit();
 }
 
-bool SqliteStorage::AddPlayer(const std::string& name, const std::string& tokenHash, int64_t now) {
+bool SqliteStorage::AddPlayer(const std::string& name, const std::string& tokenHash, const std::string& address,
+                              int64_t now) {
     std::lock_guard lock(mutex_);
-    Statement s(db_, "INSERT INTO players (name, name_key, token_hash, created_at) VALUES (?1, ?2, ?3, ?4)");
+    Statement s(db_,
+                "INSERT INTO players (name, name_key, token_hash, created_at, address) VALUES (?1, ?2, ?3, ?4, ?5)");
     bool constraint = false;
-    s.Bind(1, name).Bind(2, Lower(name)).Bind(3, tokenHash).Bind(4, now).Step(&constraint);
+    s.Bind(1, name).Bind(2, Lower(name)).Bind(3, tokenHash).Bind(4, now).Bind(5, address).Step(&constraint);
     return !constraint;
+}
+
+Storage::Recent SqliteStorage::PlayersFromAddressSince(const std::string& address, int64_t since) {
+    std::lock_guard lock(mutex_);
+    Statement s(db_, "SELECT COUNT(*), MIN(created_at) FROM players WHERE address = ?1 AND created_at >= ?2");
+    s.Bind(1, address).Bind(2, since).Step();
+    return {s.Int(0), s.Int(1)};
 }
 
 std::optional<Player> SqliteStorage::PlayerByTokenHash(const std::string& tokenHash) {

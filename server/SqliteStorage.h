@@ -26,7 +26,9 @@ public:
 
     static int SchemaVersion();
 
-    bool AddPlayer(const std::string& name, const std::string& tokenHash, int64_t now) override;
+    bool AddPlayer(const std::string& name, const std::string& tokenHash, const std::string& address,
+                   int64_t now) override;
+    Recent PlayersFromAddressSince(const std::string& address, int64_t since) override;
     std::optional<Player> PlayerByTokenHash(const std::string& tokenHash) override;
     std::optional<Player> PlayerByName(const std::string& name) override;
     std::optional<int64_t> RunByFileHash(const std::string& fileHash) override;

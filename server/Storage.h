@@ -59,7 +59,8 @@ public:
     virtual ~Storage() = default;
 
     // False when the name (ignoring case) is taken.
-    virtual bool AddPlayer(const std::string& name, const std::string& tokenHash, int64_t now) = 0;
+    virtual bool AddPlayer(const std::string& name, const std::string& tokenHash, const std::string& address,
+                           int64_t now) = 0;
     virtual std::optional<Player> PlayerByTokenHash(const std::string& tokenHash) = 0;
     virtual std::optional<Player> PlayerByName(const std::string& name) = 0;
 
@@ -75,6 +76,7 @@ public:
         int64_t oldest = 0;
     };
     virtual Recent RunsByPlayerSince(int64_t playerId, int64_t since) = 0;
+    virtual Recent PlayersFromAddressSince(const std::string& address, int64_t since) = 0;
     virtual Recent RunsFromAddressSince(const std::string& address, int64_t since) = 0;
 
     virtual int64_t PendingCount() = 0;

@@ -38,6 +38,7 @@ race is verified again in a sandbox before its time is ranked.
   --rate-player N        runs a player may send an hour (default 30)
   --rate-address N       runs an address may send an hour (default 30)
   --rate-courses N       courses a player may share a day (default 5)
+  --rate-signups N       players an address may register an hour (default 10)
   --verify-cpu S         the verifier's CPU time limit in seconds (default 10)
   --verify-memory MIB    the verifier's address space limit (default 512; 0 for none)
   --verify-wall S        the verifier is killed after this many seconds (default 15)
@@ -91,6 +92,7 @@ int main(int argc, char** argv) {
     int workers = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     RunLimits runLimits;
     int coursesPerDay = 5;
+    int signupsPerHour = 10;
     SandboxLimits sandboxLimits;
     HttpLimits httpLimits;
 
@@ -131,6 +133,8 @@ int main(int argc, char** argv) {
             runLimits.perAddressHour = Number(arg, value, 1, 1000000);
         } else if (arg == "--rate-courses") {
             coursesPerDay = Number(arg, value, 1, 1000000);
+        } else if (arg == "--rate-signups") {
+            signupsPerHour = Number(arg, value, 1, 1000000);
         } else if (arg == "--verify-cpu") {
             sandboxLimits.cpuSeconds = Number(arg, value, 1, 3600);
         } else if (arg == "--verify-memory") {
@@ -188,7 +192,7 @@ int main(int argc, char** argv) {
         SqliteStorage storage(db);
         // Tokens' hashes and addresses: for the server's user alone.
         for (const char* suffix : {"", "-wal", "-shm"}) chmod((db + suffix).c_str(), 0600);
-        PlayerService players(storage, SystemClock);
+        PlayerService players(storage, signupsPerHour, SystemClock);
         RunService runs(storage, courses, runLimits, SystemClock);
         BoardService boards(storage, courses);
         Sandbox sandbox(sandboxConfig);

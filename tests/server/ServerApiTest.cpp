@@ -25,7 +25,7 @@ class ServerApi : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         server_ = new ServerProcess({"--workers", "2", "--rate-player", "6", "--rate-address", "100000",
-                                     "--request-timeout", "3", "--read-timeout", "2", "--rate-courses", "2"});
+                                     "--request-timeout", "3", "--read-timeout", "2", "--rate-courses", "2", "--rate-signups", "100000"});
         server_->Start();
     }
     static void TearDownTestSuite() {

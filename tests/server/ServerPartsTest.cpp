@@ -166,9 +166,9 @@ protected:
 
 TEST_F(ServerStorage, AVerdictIsWrittenOnceAndACopiedRaceNeverReachesTheBoard) {
     SqliteStorage s(Db());
-    ASSERT_TRUE(s.AddPlayer("Ana", "h1", 100));
-    ASSERT_FALSE(s.AddPlayer("ANA", "h2", 100));
-    ASSERT_TRUE(s.AddPlayer("Ben", "h3", 100));
+    ASSERT_TRUE(s.AddPlayer("Ana", "h1", "127.0.0.1", 100));
+    ASSERT_FALSE(s.AddPlayer("ANA", "h2", "127.0.0.1", 100));
+    ASSERT_TRUE(s.AddPlayer("Ben", "h3", "127.0.0.1", 100));
     const auto ana = s.PlayerByName("aNa"), ben = s.PlayerByName("ben");
     ASSERT_TRUE(ana && ben);
     const auto r1 = s.AddRun(ana->id, "f1", "file1", "127.0.0.1", 200);
@@ -213,6 +213,27 @@ TEST_F(ServerStorage, TheSchemaIsMigratedOnceAndANewerOneIsRefused) {
     sqlite3_exec(db, "UPDATE schema_version SET version = 99", nullptr, nullptr, nullptr);
     sqlite3_close(db);
     EXPECT_THROW(SqliteStorage newer(Db()), StorageError);
+}
+
+TEST_F(ServerStorage, AnOlderDatabaseIsBroughtUpToDateKeepingItsPlayers) {
+    {
+        SqliteStorage s(Db());
+        ASSERT_TRUE(s.AddPlayer("Old_1", "h1", "192.0.2.1", 100));
+    }
+    // Back to the first version: what the later migrations added is taken away again.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(Db().c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "DROP INDEX players_address_time; ALTER TABLE players DROP COLUMN address; "
+                           "DROP TABLE courses; UPDATE schema_version SET version = 1",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    SqliteStorage s(Db());
+    EXPECT_TRUE(s.PlayerByName("old_1"));
+    EXPECT_TRUE(s.AddPlayer("New_1", "h2", "192.0.2.1", 200));
+    EXPECT_EQ(s.PlayersFromAddressSince("192.0.2.1", 150).count, 1);
+    EXPECT_TRUE(s.AddCourse("loop", "c1", s.PlayerByName("New_1")->id, 200));
 }
 
 }  // namespace

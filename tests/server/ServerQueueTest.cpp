@@ -32,8 +32,9 @@ int64_t Accepted(const httplib::Result& res) {
     return res && res->status == 202 ? Body(res)["id"].get<int64_t>() : 0;
 }
 
-TEST(ServerQueue, AFullQueueIs503AndAnAddressPastItsRateIs429) {
-    ServerProcess server({"--workers", "1", "--queue-bound", "2", "--rate-address", "3", "--trust-proxy"});
+TEST(ServerQueue, AFullQueueIs503AndAnAddressPastItsRatesIs429) {
+    ServerProcess server(
+        {"--workers", "1", "--queue-bound", "2", "--rate-address", "3", "--rate-signups", "2", "--trust-proxy"});
     server.Start();
     auto c = server.Client();
     const std::string hash = CourseHash(c, "desert");
@@ -66,6 +67,12 @@ TEST(ServerQueue, AFullQueueIs503AndAnAddressPastItsRateIs429) {
     EXPECT_EQ(c.Post("/api/v1/runs", forwarded, slow(), "text/plain")->status, 202);
     httplib::Headers junk = {{"Authorization", "Bearer " + token}, {"X-Forwarded-For", "192.0.2.7, not-an-address"}};
     EXPECT_EQ(c.Post("/api/v1/runs", junk, slow(), "text/plain")->status, 429);
+
+    // Two players registered from here this hour: a third is not.
+    const auto third = c.Post("/api/v1/players", json{{"name", NewName("Queue_")}}.dump(), "application/json");
+    EXPECT_EQ(third->status, 429);
+    EXPECT_EQ(Body(third)["error"].get<std::string>().rfind("address:", 0), 0u);
+    EXPECT_TRUE(third->has_header("Retry-After"));
 }
 
 TEST(ServerQueue, AServerKilledWhileRunsWaitFinishesEachOnceAfterARestart) {
