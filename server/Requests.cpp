@@ -199,6 +199,8 @@ std::optional<VerifierReport> ParseVerifierOutput(const std::string& out, int ex
     if (!text("reason", r.reason, false) || !text("build", r.build, false)) return std::nullopt;
     if (r.verdict != "verified") {
         if (r.reason.empty()) r.reason = r.verdict;
+        if (const auto it = j.find("firstMismatch"); it != j.end())
+            if (const auto update = Integer(*it); update && *update >= 0) r.firstMismatch = *update;
         return r;
     }
     if (!text("course", r.course, true) || !text("courseHash", r.courseHash, true) ||

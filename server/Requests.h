@@ -52,6 +52,7 @@ struct VerifierReport {
     std::vector<int64_t> lapsMs;
     std::string statesHash;
     std::string build;
+    int64_t firstMismatch = -1;  // the first update that differed, when the verifier says
 };
 // stdout is what the verifier printed, exitStatus how it ended. Anything
 // but one well-formed line whose verdict agrees with the status is refused

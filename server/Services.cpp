@@ -160,6 +160,8 @@ Verdict RunService::Judge(const SandboxResult& result) const {
     v.build = report->build;
     if (report->verdict != "verified") {
         v.reason = report->verdict + ": " + report->reason;
+        if (report->firstMismatch >= 0)
+            v.reason += " (first mismatch at update " + std::to_string(report->firstMismatch) + ")";
         return v;
     }
     v.course = report->course;

@@ -210,7 +210,7 @@ TEST_F(ServerApi, VerdictsOtherThanVerifiedAreRejectedWithTheirReason) {
     };
     const std::vector<Case> cases = {
         {{R"(print {"verdict": "mismatch", "reason": "state differs at update 812", "firstMismatch": 812})", "exit 1"},
-         "mismatch: state differs at update 812"},
+         "mismatch: state differs at update 812 (first mismatch at update 812)"},
         {{R"(print {"verdict": "refused", "reason": "not a race file"})", "exit 2"}, "refused: not a race file"},
         {{VerifiedLine("desert", hash_, "normal", 50000, {1, 2, 3}, NewStatesHash(), true)}, "autopilot"},
         {{VerifiedLine("moon", hash_, "normal", 50000, {1, 2, 3}, NewStatesHash())}, "course: 'moon'"},
