@@ -338,6 +338,11 @@ CourseInfo CourseUploadService::Upload(const Player& player, const std::string& 
     }
     if (bytes > kMaxCourseFolderBytes) throw ApiError(400, "body: the course made is too big");
     if (courses_.Find(id)) throw ApiError(409, "id: '" + id + "' is taken");
+    // The catalog reads at most this many folders when the server starts again.
+    size_t shared = 0;
+    for (const CourseInfo& c : courses_.All()) shared += c.shared ? 1 : 0;
+    if (shared >= CourseCatalog::kMaxFolders)
+        throw ApiError(507, "courses: the server holds as many shared courses as it can");
 
     // Moved in whole: copied beside its place, then renamed into it.
     const fs::path final = fs::path(sharedRoot_) / id;

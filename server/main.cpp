@@ -158,6 +158,11 @@ int main(int argc, char** argv) {
     chmod(data.c_str(), 0700);
     const std::string shared = fs::absolute(fs::path(data) / "courses", ec).string();
     fs::create_directories(shared, ec);
+    // A course being moved in when the server stopped: never listed, so gone.
+    std::vector<fs::path> unfinished;
+    for (const auto& e : fs::directory_iterator(shared, ec))
+        if (e.path().filename().string().front() == '.') unfinished.push_back(e.path());
+    for (const fs::path& p : unfinished) fs::remove_all(p, ec);
     // The sandbox's user reads the shared courses through this folder alone.
     chmod(data.c_str(), 0711);
     chmod(shared.c_str(), 0755);
