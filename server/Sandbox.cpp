@@ -98,8 +98,9 @@ SandboxResult Sandbox::Run(const std::string& program, const std::vector<std::st
     if (!config_.courses.empty()) args.insert(args.end(), {"--ro-bind", config_.courses, "/sandbox/courses"});
     args.insert(args.end(), {"--ro-bind-data", std::to_string(kInputFd), kInputInside});
     if (!outDir.empty()) args.insert(args.end(), {"--bind", outDir, "/out"});
+    // Started beside Data, as the game is: the built-in courses name their files "Data/...".
     args.insert(args.end(), {"--size", std::to_string(static_cast<long long>(lim.fileMiB) * 1024 * 1024), "--tmpfs",
-                             "/tmp", "--chdir", "/tmp"});
+                             "/tmp", "--chdir", "/sandbox"});
     // The process count is set inside, once bwrap has made the user
     // namespace: counted there, it is the sandbox's own processes only.
     args.insert(args.end(), {"--", config_.prlimit, "--nproc=" + std::to_string(lim.processes), "--", kProgramInside});

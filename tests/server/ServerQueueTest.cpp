@@ -179,6 +179,7 @@ TEST(ServerSandbox, TheVerifierReachesNothingAndIsKilledAtItsLimits) {
     const auto started = std::chrono::steady_clock::now();
     const int64_t sleeper = Accepted(Submit(c, token, RaceFile({"sleep 60"})));
     const int64_t spinner = Accepted(Submit(c, token, RaceFile({"spin"})));
+    const int64_t looker = Accepted(Submit(c, token, RaceFile({"inputs"})));
 
     const json escaped = WaitForVerdict(c, escape);
     EXPECT_EQ(escaped["status"], "rejected");
@@ -187,6 +188,10 @@ TEST(ServerSandbox, TheVerifierReachesNothingAndIsKilledAtItsLimits) {
     EXPECT_FALSE(fs::exists(outside));
     EXPECT_FALSE(fs::exists(VORLAN_BINARY_DIR "/Data/escaped"));
     EXPECT_FALSE(listener.GotConnection());
+    // ...while what a verifier needs is there: the race, the game's courses
+    // (by the --data folder, and as "Data/..." from where it starts), the
+    // shared courses and a temporary folder.
+    EXPECT_EQ(WaitForVerdict(c, looker)["reason"], "refused: sees: race-file data courses data-beside temp");
 
     const json slept = WaitForVerdict(c, sleeper);
     EXPECT_EQ(slept["status"], "rejected");

@@ -8,6 +8,7 @@
 #   stand-in escape DB OUT PORT  try to read the server's database, write
 #                                outside its temporary folder and connect to
 #                                a port on the host; say what it got
+#   stand-in inputs              say which of what a verifier needs it sees
 file="$1"
 status=0
 line='{"verdict": "refused", "reason": "no stand-in line"}'
@@ -28,6 +29,15 @@ while IFS= read -r l; do
       echo fine >/tmp/inside 2>/dev/null || got="$got no-temp-folder"
       if [ -z "$got" ]; then got=" nothing"; fi
       line="{\"verdict\": \"refused\", \"reason\": \"got:$got\"}"
+      status=2 ;;
+    "stand-in inputs")
+      seen=""
+      [ -r "$file" ] && seen="$seen race-file"
+      [ "$2" = --data ] && [ -r "$3/Courses/desert/course.json" ] && seen="$seen data"
+      [ "$4" = --courses ] && [ -d "$5" ] && seen="$seen courses"
+      [ -r Data/Courses/desert/course.json ] && seen="$seen data-beside"
+      : >/tmp/scratch 2>/dev/null && seen="$seen temp"
+      line="{\"verdict\": \"refused\", \"reason\": \"sees:$seen\"}"
       status=2 ;;
   esac
 done <"$file"
