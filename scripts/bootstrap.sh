@@ -12,6 +12,7 @@ PACKAGES=(
   libgtest-dev xvfb xauth
   fonts-dejavu-core
   clang libclang-rt-14-dev
+  libcpp-httplib-dev libsqlite3-dev libssl-dev zlib1g-dev bubblewrap
 )
 
 missing=()

@@ -29,7 +29,9 @@ fi
 
 # Largest input each target tries; the game's files above it are left out
 # rather than cut (a cut file only tests the truncation check).
-declare -A MAXLEN=([gltf]=65536 [image]=32768 [wav]=65536 [pointfile]=4096 [records]=1024 [ghost]=16384 [course]=8192 [coursedesc]=4096 [race]=65536)
+declare -A MAXLEN=([gltf]=65536 [image]=32768 [wav]=65536 [pointfile]=4096 [records]=1024 [ghost]=16384 [course]=8192 [coursedesc]=4096
+  [race]=65536 [server_player_body]=2048 [server_authorization]=256 [server_racefile]=4096 [server_board_query]=1024
+  [server_verifier_output]=4096)
 
 # Seeds taken from the generated content, made fresh each run.
 data_seeds() {
@@ -55,7 +57,8 @@ data_seeds() {
   find "$out" -type f -size +"${MAXLEN[$target]}"c -delete
 }
 
-TARGETS=(gltf image wav pointfile records ghost course coursedesc race)
+TARGETS=(gltf image wav pointfile records ghost course coursedesc race
+  server_player_body server_authorization server_racefile server_board_query server_verifier_output)
 
 # One target's run; its result is left in $WORK/<target>.status.
 fuzz_one() {

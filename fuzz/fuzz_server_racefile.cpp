@@ -1,0 +1,7 @@
+// libFuzzer entry for the server's racefile parser; the checks live in ServerFuzzTargets.cpp.
+#include "ServerFuzzTargets.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzServerRaceFile(data, size);
+    return 0;
+}

@@ -1,0 +1,227 @@
+// vorlan-moto-server: the online leaderboard. Every submitted race is raced
+// again by the verifier in a sandbox before its time is ranked.
+
+#include "server/HttpApi.h"
+#include "server/Sandbox.h"
+#include "server/Services.h"
+#include "server/SqliteStorage.h"
+#include "server/VerifyQueue.h"
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <thread>
+
+namespace fs = std::filesystem;
+using namespace server;
+
+namespace {
+
+const char* kHelp = R"(Usage: vorlan-moto-server [OPTION]...
+The Vorlan Moto leaderboard: players register, send race files, and every
+race is verified again in a sandbox before its time is ranked.
+
+  --listen HOST:PORT     address to listen on (default 127.0.0.1:8080; port 0 picks a free one)
+  --data DIR             the server's database lives here (default $XDG_DATA_HOME/vorlan-moto-server)
+  --game-data DIR        the game's Data folder: its built-in courses (default Data beside this program)
+  --verifier PATH        the verifier program (default vorlan-moto-verify beside this program)
+  --course-maker PATH    makes shared courses (default vorlan-moto-course beside this program)
+  --workers N            verifier runs at once (default one per core)
+  --queue-bound N        runs that may wait; past it submissions get 503 (default 1000)
+  --rate-player N        runs a player may send an hour (default 30)
+  --rate-address N       runs an address may send an hour (default 30)
+  --rate-courses N       courses a player may share a day (default 5)
+  --rate-signups N       players an address may register an hour (default 10)
+  --verify-cpu S         the verifier's CPU time limit in seconds (default 10)
+  --verify-memory MIB    the verifier's address space limit (default 512; 0 for none)
+  --verify-wall S        the verifier is killed after this many seconds (default 15)
+  --read-timeout S       longest silence within a request (default 5)
+  --request-timeout S    longest a request may take to arrive (default 15)
+  --http-threads N       connections served at once (default 32)
+  --trust-proxy          count runs from loopback against the last X-Forwarded-For address
+                         (for a reverse proxy on this machine)
+  --help                 show this and exit
+
+Once listening it prints "listening on HOST:PORT" on standard output.
+Exit status: 0 after SIGTERM or SIGINT, 2 for a bad option or a server that cannot start.
+)";
+
+std::string ExeDir() {
+    std::error_code ec;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string(".") : exe.parent_path().string();
+}
+
+std::string DefaultData() {
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    if (xdg && *xdg == '/') return std::string(xdg) + "/vorlan-moto-server";
+    const char* home = std::getenv("HOME");
+    return std::string(home && *home ? home : ".") + "/.local/share/vorlan-moto-server";
+}
+
+[[noreturn]] void Fail(const std::string& why) {
+    std::fprintf(stderr, "vorlan-moto-server: %s\n", why.c_str());
+    std::exit(2);
+}
+
+int Number(const std::string& option, const char* value, int min, int max) {
+    char* end = nullptr;
+    errno = 0;
+    const long n = std::strtol(value, &end, 10);
+    if (end == value || *end || errno || n < min || n > max)
+        Fail(option + ": a whole number from " + std::to_string(min) + " to " + std::to_string(max));
+    return static_cast<int>(n);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string host = "127.0.0.1";
+    int port = 8080;
+    std::string data = DefaultData();
+    std::string gameData = ExeDir() + "/Data";
+    std::string verifier = ExeDir() + "/vorlan-moto-verify";
+    std::string courseMaker = ExeDir() + "/vorlan-moto-course";
+    int workers = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    RunLimits runLimits;
+    int coursesPerDay = 5;
+    int signupsPerHour = 10;
+    SandboxLimits sandboxLimits;
+    HttpLimits httpLimits;
+
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help") {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (arg == "--trust-proxy") {
+            httpLimits.trustProxy = true;
+            continue;
+        }
+        if (i + 1 >= argc) Fail("unknown option or a value missing: " + arg + " (see --help)");
+        const char* value = argv[++i];
+        if (arg == "--listen") {
+            const std::string v = value;
+            const size_t colon = v.rfind(':');
+            if (colon == std::string::npos || colon == 0) Fail("--listen: HOST:PORT");
+            host = v.substr(0, colon);
+            if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+            port = Number("--listen", v.c_str() + colon + 1, 0, 65535);
+        } else if (arg == "--data") {
+            data = value;
+        } else if (arg == "--game-data") {
+            gameData = value;
+        } else if (arg == "--verifier") {
+            verifier = value;
+        } else if (arg == "--course-maker") {
+            courseMaker = value;
+        } else if (arg == "--workers") {
+            workers = Number(arg, value, 1, 256);
+        } else if (arg == "--queue-bound") {
+            runLimits.queueBound = Number(arg, value, 1, 1000000);
+        } else if (arg == "--rate-player") {
+            runLimits.perPlayerHour = Number(arg, value, 1, 1000000);
+        } else if (arg == "--rate-address") {
+            runLimits.perAddressHour = Number(arg, value, 1, 1000000);
+        } else if (arg == "--rate-courses") {
+            coursesPerDay = Number(arg, value, 1, 1000000);
+        } else if (arg == "--rate-signups") {
+            signupsPerHour = Number(arg, value, 1, 1000000);
+        } else if (arg == "--verify-cpu") {
+            sandboxLimits.cpuSeconds = Number(arg, value, 1, 3600);
+        } else if (arg == "--verify-memory") {
+            sandboxLimits.memoryMiB = Number(arg, value, 0, 1 << 20);
+        } else if (arg == "--verify-wall") {
+            sandboxLimits.wallSeconds = Number(arg, value, 1, 3600);
+        } else if (arg == "--read-timeout") {
+            httpLimits.readTimeoutSeconds = Number(arg, value, 1, 600);
+        } else if (arg == "--request-timeout") {
+            httpLimits.requestSeconds = Number(arg, value, 1, 3600);
+        } else if (arg == "--http-threads") {
+            httpLimits.threads = Number(arg, value, 2, 1024);
+        } else {
+            Fail("unknown option: " + arg + " (see --help)");
+        }
+    }
+
+    std::error_code ec;
+    fs::create_directories(data, ec);
+    if (!fs::is_directory(data, ec)) Fail(data + ": cannot be made a folder");
+    chmod(data.c_str(), 0700);
+    const std::string shared = fs::absolute(fs::path(data) / "courses", ec).string();
+    fs::create_directories(shared, ec);
+    // A course being moved in when the server stopped: never listed, so gone.
+    std::vector<fs::path> unfinished;
+    for (const auto& e : fs::directory_iterator(shared, ec))
+        if (e.path().filename().string().front() == '.') unfinished.push_back(e.path());
+    for (const fs::path& p : unfinished) fs::remove_all(p, ec);
+    // The sandbox's user reads the shared courses through this folder alone.
+    chmod(data.c_str(), 0711);
+    chmod(shared.c_str(), 0755);
+    SandboxConfig sandboxConfig;
+    sandboxConfig.verifier = fs::absolute(verifier, ec).string();
+    sandboxConfig.gameData = fs::absolute(gameData, ec).lexically_normal().string();
+    sandboxConfig.courseMaker = fs::absolute(courseMaker, ec).string();
+    sandboxConfig.courses = shared;
+    sandboxConfig.limits = sandboxLimits;
+    if (access(sandboxConfig.verifier.c_str(), X_OK) != 0) Fail("--verifier: cannot run " + sandboxConfig.verifier);
+    if (access(sandboxConfig.courseMaker.c_str(), X_OK) != 0)
+        std::fprintf(stderr, "vorlan-moto-server: %s cannot be run: shared courses are refused\n",
+                     sandboxConfig.courseMaker.c_str());
+    if (access(sandboxConfig.bwrap.c_str(), X_OK) != 0) Fail(sandboxConfig.bwrap + " is missing (Debian's bubblewrap)");
+    if (access(sandboxConfig.prlimit.c_str(), X_OK) != 0) Fail(sandboxConfig.prlimit + " is missing (util-linux)");
+
+    // Signals are taken by one thread; every other thread started below inherits the block.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    std::vector<std::string> refusals;
+    CourseService courses(gameData, shared, refusals);
+    for (const std::string& r : refusals) std::fprintf(stderr, "vorlan-moto-server: course left out: %s\n", r.c_str());
+    if (courses.All().empty()) Fail("--game-data: no course in " + sandboxConfig.gameData + "/Courses");
+
+    try {
+        const std::string db = (fs::path(data) / "server.db").string();
+        SqliteStorage storage(db);
+        // Tokens' hashes and addresses: for the server's user alone.
+        for (const char* suffix : {"", "-wal", "-shm"}) chmod((db + suffix).c_str(), 0600);
+        PlayerService players(storage, signupsPerHour, SystemClock);
+        RunService runs(storage, courses, runLimits, SystemClock);
+        BoardService boards(storage, courses);
+        Sandbox sandbox(sandboxConfig);
+        CourseUploadService uploads(storage, courses, sandbox, shared, coursesPerDay, SystemClock);
+        VerifyQueue queue([&](int64_t id, const std::atomic<bool>& stopping) { return runs.Verify(id, sandbox, stopping); },
+                          workers);
+        HttpApi http(players, runs, boards, courses, uploads, queue, httpLimits);
+
+        const int bound = port == 0 ? http.bind_to_any_port(host) : (http.bind_to_port(host, port) ? port : -1);
+        if (bound < 0) Fail("--listen: cannot listen on " + host + ":" + std::to_string(port));
+        queue.Start(storage.PendingRuns());
+        std::thread stopper([&] {
+            int sig = 0;
+            sigwait(&signals, &sig);
+            http.stop();
+        });
+        std::printf("listening on %s:%d\n", host.c_str(), bound);
+        std::fflush(stdout);
+        http.listen_after_bind();
+        // listen_after_bind returns once stop() is called (from the signal thread).
+        stopper.join();
+        queue.Stop();
+    } catch (const std::exception& e) {
+        Fail(e.what());
+    }
+    return 0;
+}
