@@ -9,6 +9,8 @@
 
 #include <signal.h>
 #include <sys/stat.h>
+#include <grp.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -81,6 +83,19 @@ int Number(const std::string& option, const char* value, int min, int max) {
 }
 
 }  // namespace
+
+// Whether a process of that user can read (and enter or run) path: asked of
+// a child that has become the user, since access() answers for root.
+static bool ReachableBy(int uid, int gid, const std::string& path) {
+    const pid_t child = fork();
+    if (child == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(static_cast<gid_t>(gid)) != 0 || setuid(static_cast<uid_t>(uid)) != 0)
+            _exit(1);
+        _exit(access(path.c_str(), R_OK | X_OK) == 0 ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
 
 int main(int argc, char** argv) {
     std::string host = "127.0.0.1";
@@ -177,6 +192,17 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vorlan-moto-server: %s cannot be run: shared courses are refused\n",
                      sandboxConfig.courseMaker.c_str());
     if (access(sandboxConfig.bwrap.c_str(), X_OK) != 0) Fail(sandboxConfig.bwrap + " is missing (Debian's bubblewrap)");
+    // As root the sandbox runs as its own user: what it is given must be
+    // reachable by that user, or every check would fail (and wait) later.
+    if (geteuid() == 0) {
+        const std::pair<std::string, std::string> needs[] = {{"--verifier", sandboxConfig.verifier},
+                                                             {"--game-data", sandboxConfig.gameData},
+                                                             {"--data", sandboxConfig.courses}};
+        for (const auto& [option, path] : needs)
+            if (!ReachableBy(sandboxConfig.uid, sandboxConfig.gid, path))
+                Fail(option + ": " + path + " cannot be reached by the sandbox's user (uid " +
+                     std::to_string(sandboxConfig.uid) + "): give its folders o+x");
+    }
     if (access(sandboxConfig.prlimit.c_str(), X_OK) != 0) Fail(sandboxConfig.prlimit + " is missing (util-linux)");
 
     // Signals are taken by one thread; every other thread started below inherits the block.
