@@ -135,7 +135,7 @@ def pct(values, p):
 counts = {}
 for kind, status, reason in outcomes.values():
     key = kind + ":" + (status if not status.startswith("rejected") else
-                        "rejected-copy" if "copies" in reason or "copy" in reason else
+                        "rejected-copy" if "same race" in reason else
                         "rejected-autopilot" if "autopilot" in reason else "rejected-mismatch" if "update" in reason else "rejected")
     counts[key] = counts.get(key, 0) + 1
 verified = sum(1 for k, s, r in outcomes.values() if s in ("verified", "rejected") and k in ("valid", "keyed"))
