@@ -13,6 +13,7 @@ PACKAGES=(
   fonts-dejavu-core
   clang libclang-rt-14-dev
   libcpp-httplib-dev libsqlite3-dev libssl-dev zlib1g-dev bubblewrap
+  chromium
 )
 
 missing=()
