@@ -122,6 +122,8 @@ json RunService::Describe(int64_t id) {
         j["timeMs"] = run->timeMs;
         j["lapsMs"] = run->lapsMs;
         j["rank"] = storage_.RankOfTime(key, run->playerId, run->timeMs, run->id);
+        // How many riders the board has: "3rd of 57".
+        j["of"] = storage_.BoardSize(key);
         j["board"] = {{"course", run->course}, {"courseHash", run->courseHash}, {"difficulty", run->difficulty},
                       {"url", "/api/v1/boards/" + run->course + "?difficulty=" + run->difficulty}};
     } else if (run->status == RunStatus::Rejected) {

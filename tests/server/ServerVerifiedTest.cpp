@@ -79,6 +79,7 @@ TEST(ServerVerified, KeptRacesAreVerifiedOntoTheirBoardsAndAlteredOnesRejected) 
         EXPECT_EQ(run["timeMs"], expected["timeMs"]);
         EXPECT_EQ(run["lapsMs"], expected["lapsMs"]);
         EXPECT_EQ(run["rank"], 1);
+        EXPECT_EQ(run["of"], 1);
         EXPECT_EQ(run["board"]["course"], course);
 
         // The same file again.
