@@ -7,6 +7,10 @@
 #include "scene/Game.h"
 #include "scene/RaceTimer.h"
 
+namespace {
+constexpr size_t kReservedUpdates = 16384;  // over four minutes
+}  // namespace
+
 RaceRecorder::TitleUpdate RaceRecorder::Snapshot(const Game& game) {
     TitleUpdate start;
     start.random = Random::State();
@@ -93,6 +97,8 @@ void RaceRecorder::BeginRace(const Game& game) {
     for (const TitleUpdate& title : titles) race.leadIn.push_back(title.throttle ? 1 : 0);
     titles.clear();
     race.clockStart = current.readings.empty() ? 0 : current.readings.front();
+    // Room for a long race at once, rather than growing as the race goes.
+    race.updates.reserve(kReservedUpdates);
     race.updates.push_back(current);
     lapSeen = game.player ? game.player->lap : 1;
     countdownSeen = false;

@@ -29,7 +29,6 @@ public:
     void ShiftClock(uint32_t ms) { shift += ms; }
     // The last race that reached the player's finish, handed over once.
     std::optional<RaceFile> TakeFinished();
-    bool Racing() const { return racing; }
 
     bool IsKeyDown(Key key) override;
     bool IsMenuKeyDown(Key key) override { return inner->IsMenuKeyDown(key); }

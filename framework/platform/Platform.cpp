@@ -85,9 +85,6 @@ private:
     }
 };
 
-IPlatform* g_platform = nullptr;
-bool g_headless = false;
-bool g_startPauses = false;
 }  // namespace
 
 IPlatform& SdlPlatform() {
@@ -95,17 +92,8 @@ IPlatform& SdlPlatform() {
     return instance;
 }
 
-IPlatform& Platform() { return g_platform ? *g_platform : SdlPlatform(); }
-void SetPlatform(IPlatform* platform) { g_platform = platform; }
-
-void SetGamepadStartPauses(bool pauses) { g_startPauses = pauses; }
-bool GamepadStartPauses() { return g_startPauses; }
-
-void SetHeadless(bool headless) { g_headless = headless; }
-bool IsHeadless() { return g_headless; }
-
 void ShowMessageBox(const std::string& text, const std::string& caption, bool isError, void* ownerWindow) {
-    if (!g_headless) {
+    if (!IsHeadless()) {
         const Uint32 flags = isError ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
         if (SDL_ShowSimpleMessageBox(flags, caption.c_str(), text.c_str(), static_cast<SDL_Window*>(ownerWindow)) == 0)
             return;
@@ -116,10 +104,4 @@ void ShowMessageBox(const std::string& text, const std::string& caption, bool is
 double PerfMilliseconds() {
     static const Uint64 frequency = SDL_GetPerformanceFrequency();
     return static_cast<double>(SDL_GetPerformanceCounter()) * 1000.0 / static_cast<double>(frequency);
-}
-
-double PeakRssMiB() {
-    rusage usage{};
-    if (getrusage(RUSAGE_SELF, &usage) != 0) return 0.0;
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in KiB on Linux
 }

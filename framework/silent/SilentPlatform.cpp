@@ -4,17 +4,11 @@
 #include "framework/platform/KeyBindings.h"
 #include "framework/platform/Platform.h"
 
-#include <sys/resource.h>
-
 #include <chrono>
 #include <cstdio>
 #include <thread>
 
 namespace {
-IPlatform* g_platform = nullptr;
-bool g_startPauses = false;
-bool g_headless = true;
-
 class SilentPlatformImpl final : public IPlatform {
 public:
     bool IsKeyDown(Key) override { return false; }
@@ -34,12 +28,6 @@ IPlatform& SdlPlatform() {
     static SilentPlatformImpl platform;
     return platform;
 }
-IPlatform& Platform() { return g_platform ? *g_platform : SdlPlatform(); }
-void SetPlatform(IPlatform* platform) { g_platform = platform; }
-void SetGamepadStartPauses(bool pauses) { g_startPauses = pauses; }
-bool GamepadStartPauses() { return g_startPauses; }
-void SetHeadless(bool headless) { g_headless = headless; }
-bool IsHeadless() { return g_headless; }
 void ShowMessageBox(const std::string& text, const std::string& caption, bool, void*) {
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
 }
@@ -48,12 +36,6 @@ double PerfMilliseconds() {
     using Clock = std::chrono::steady_clock;
     static const Clock::time_point start = Clock::now();
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double PeakRssMiB() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
 const KeyBindings& CurrentKeyBindings() {

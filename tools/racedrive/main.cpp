@@ -123,10 +123,6 @@ int main(int argc, char** argv) {
         }
         platform.keys = keys;
         game.Step();
-        if (std::getenv("VORLAN_RACEDRIVE_DEBUG") && (frame % 500 == 0 || (frame > 25 && frame < 35)) && game.player)
-            std::fprintf(stderr, "frame %ld mode %d racing %d lap %u cp %u pos %.1f %.1f speed %.3f\n", frame, game.mode, game.raceRecorder.Racing(),
-                         game.player->lap, game.player->checkpointIndex, game.player->position.x,
-                         game.player->position.z, game.player->speed);
     }
     SetPlatform(nullptr);
     if (!game.runSaved) {
