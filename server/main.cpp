@@ -2,6 +2,7 @@
 // again by the verifier in a sandbox before its time is ranked.
 
 #include "server/HttpApi.h"
+#include "server/PathPictures.h"
 #include "server/Sandbox.h"
 #include "server/Services.h"
 #include "server/SqliteStorage.h"
@@ -228,9 +229,15 @@ int main(int argc, char** argv) {
         BoardService boards(storage, courses);
         Sandbox sandbox(sandboxConfig);
         CourseUploadService uploads(storage, courses, sandbox, shared, coursesPerDay, SystemClock);
-        VerifyQueue queue([&](int64_t id, const std::atomic<bool>& stopping) { return runs.Verify(id, sandbox, stopping); },
-                          workers);
-        HttpApi http(players, runs, boards, courses, uploads, queue, httpLimits);
+        PathPictures pictures(sandboxConfig, (fs::path(data) / "paths").string());
+        VerifyQueue queue(
+            [&](int64_t id, const std::atomic<bool>& stopping) {
+                if (!runs.Verify(id, sandbox, stopping)) return false;
+                pictures.AfterVerdict(id, runs, courses, stopping);
+                return true;
+            },
+            workers);
+        HttpApi http(players, runs, boards, courses, uploads, queue, pictures, httpLimits);
 
         const int bound = port == 0 ? http.bind_to_any_port(host) : (http.bind_to_port(host, port) ? port : -1);
         if (bound < 0) Fail("--listen: cannot listen on " + host + ":" + std::to_string(port));
