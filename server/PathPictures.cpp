@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -27,7 +28,7 @@ std::optional<std::string> ReadBounded(const std::string& path, int64_t max, std
     why.clear();
     const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
-        why = "the verifier wrote no trace";
+        why = errno == ELOOP ? "the trace is a link" : "the verifier wrote no trace";
         return std::nullopt;
     }
     struct stat st {};
