@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <thread>
 
 using namespace server_test;
 using nlohmann::json;
@@ -51,8 +52,11 @@ std::vector<std::pair<std::string, int>> LoadedPictures(int port, const std::str
     const std::string profile = "--user-data-dir=" + TempFolder("chromium");
     const pid_t pid = fork();
     if (pid == 0) {
-        dup2(toChrome[0], 3);
-        dup2(fromChrome[1], 4);
+        // Kept above the two places first: a pipe already at 3 or 4 would
+        // otherwise be overwritten, or keep its close-on-exec.
+        const int in = fcntl(toChrome[0], F_DUPFD, 10), out = fcntl(fromChrome[1], F_DUPFD, 10);
+        dup2(in, 3);
+        dup2(out, 4);
         const int null = open("/dev/null", O_RDWR);
         dup2(null, 0), dup2(null, 1), dup2(null, 2);
         execlp("chromium", "chromium", "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
@@ -200,7 +204,13 @@ TEST(ServerPages, ChromiumShowsTheBoardsTimesAndMapsAndMarkupAsText) {
     for (const json& lap : run["lapsMs"]) EXPECT_NE(page.find(Clock(lap.get<int64_t>())), std::string::npos);
     EXPECT_NE(page.find("/api/v1/runs/" + id + "/file"), std::string::npos);
 
-    // The run's path over the course map, drawn when it was verified, as the browser loads it.
+    // The run's path over the course map, drawn after its verdict (a second
+    // race in the sandbox), as the browser loads it.
+    for (int tries = 0; tries < 600; ++tries) {
+        const auto drawn = client.Get("/runs/" + id + "/path.png");
+        if (drawn && drawn->status == 200) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
     const auto loaded = LoadedPictures(port, "/runs/" + id);
     ASSERT_EQ(loaded.size(), 1u) << page;
     EXPECT_EQ(loaded[0].first, "/runs/" + id + "/path.png");
