@@ -58,7 +58,8 @@ struct MadeCourse {
 
 int Check(fs::path course, fs::path data) {
     std::error_code ec;
-    course = fs::absolute(course, ec);
+    course = fs::absolute(course, ec).lexically_normal();
+    if (course.filename().empty()) course = course.parent_path();  // given as "folder/"
     data = fs::absolute(data, ec);
     MadeCourse made;
     if (!fs::is_directory(course, ec)) {
@@ -81,6 +82,9 @@ int Check(fs::path course, fs::path data) {
     CourseData loaded;
     std::string error;
     if (!CourseReader::Load(folder, builtIn, loaded, error)) return Refuse(error);
+    // What the game would leave out is not raced either.
+    if (course.filename() != loaded.id)
+        return Refuse(loaded.file + ": id: '" + loaded.id + "' is not the name of its folder");
     if (!builtIn)
         if (const std::string why = CheckCourseGeometry(loaded); !why.empty()) return Refuse(loaded.file + ": " + why);
     const RaceabilityVerdict verdict = RaceabilityCheck().Run(loaded);
