@@ -19,6 +19,7 @@ namespace {
 
 constexpr uint32_t kStepMs = 16;     // the fixed clock of a scripted run
 constexpr long kEnterUpdate = 5;     // Enter on the title, as the tests' scripts press it
+constexpr long kClockUpdates = 10 * 60 * 1000 / kStepMs;  // the race clock shows up to 9:59.999
 constexpr const char* kBikeNames[3] = {"the player's bike (autopilot)", "computer bike 1", "computer bike 2"};
 
 // Keys and clock of a scripted run: Enter once, then the autopilot drives.
@@ -135,8 +136,9 @@ RaceResult RaceOnce(const CourseData& course, unsigned seed, const RaceabilityRu
 
     float topSpeed = 0.0f;
     for (const Bike_base* b : bikes) topSpeed = std::max(topSpeed, b->maxSpeed);
-    const long limit = std::lround(std::ceil(static_cast<double>(lap.Length()) * course.laps /
-                                             (rules.slowestAverage * static_cast<double>(topSpeed))));
+    // Never longer than the race clock can show.
+    const long limit = std::min<long>(kClockUpdates, std::lround(std::ceil(static_cast<double>(lap.Length()) * course.laps /
+                                                                           (rules.slowestAverage * static_cast<double>(topSpeed)))));
     const std::string race = "seed " + std::to_string(seed) + ", ";
 
     AxAudioManager& audio = AxAudioManager::GetInstance();
