@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the release configuration and packs it into two .debs, the game and its
-# data (vorlan-moto-data); prints their paths, the game's last.
+# Builds the release configuration and packs it into four .debs: the game, its
+# data (vorlan-moto-data), the verifier and course maker (vorlan-moto-tools) and
+# the leaderboard (vorlan-moto-server); prints their paths, the game's last.
 # The package build lives in build-package/ (tests off) so it leaves build/ as it is.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -29,6 +30,6 @@ nice -n 10 cmake --preset release -B "$BUILD" -DVORLAN_BUILD_TESTS=OFF \
   -DCMAKE_EXE_LINKER_FLAGS="-Wl,-z,relro -Wl,-z,now" >&2
 nice -n 10 cmake --build "$BUILD" >&2
 # Older packages of the same name would otherwise be reported too.
-rm -f "$BUILD"/vorlan-moto_*.deb "$BUILD"/vorlan-moto-data_*.deb
+rm -f "$BUILD"/vorlan-moto_*.deb "$BUILD"/vorlan-moto-{data,tools,server}_*.deb
 (cd "$BUILD" && nice -n 10 cpack -G DEB >&2)
-ls "$BUILD"/vorlan-moto-data_*.deb "$BUILD"/vorlan-moto_*.deb
+ls "$BUILD"/vorlan-moto-data_*.deb "$BUILD"/vorlan-moto-tools_*.deb "$BUILD"/vorlan-moto-server_*.deb "$BUILD"/vorlan-moto_*.deb

@@ -19,10 +19,14 @@ send() { curl -sf -X POST -H "Authorization: Bearer $1" --data-binary @"$ROOT/te
 a=$(token Sandstorm) b=$(token Kestrel_7) c=$(token dune-rider)
 send "$a" desert-clean; send "$b" desert-rival; send "$c" desert-switch; send "$a" riverside-clean
 send "$b" canyon-clean; send "$c" desert-sand-zigzag; send "$b" riverside-switch
-sleep 4
+# Every verdict in, then the path of the run shot below (drawn after its verdict).
+for run in 1 2 3 4 5 6 7; do
+  for _ in $(seq 120); do curl -sf "$URL/api/v1/runs/$run" | grep -q '"pending"' || break; sleep 0.25; done
+done
+for _ in $(seq 120); do curl -sf -o /dev/null "$URL/runs/4/path.png" && break; sleep 0.25; done
 shot() { chromium --headless --no-sandbox --disable-gpu --no-first-run --user-data-dir="$WORK/chrome" \
   --hide-scrollbars --window-size=1000,"$3" --screenshot="$ROOT/docs/$2" "$URL$1" >/dev/null 2>&1; }
 shot / server-home.png 900
 shot /courses/desert server-course.png 900
-shot /runs/1 server-run.png 600
+shot /runs/4 server-run.png 1000
 echo "docs/server-home.png docs/server-course.png docs/server-run.png"

@@ -29,7 +29,8 @@ std::string HtmlPage(const std::string& title, const SafeHtml& body) {
          "body{font-family:sans-serif;max-width:60em;margin:1em auto;padding:0 1em;background:#fbf8f2;color:#222}"
          "table{border-collapse:collapse;margin:.5em 0 1.5em}td,th{padding:.2em .8em;text-align:left;"
          "border-bottom:1px solid #ddd}td.t{font-variant-numeric:tabular-nums;text-align:right}"
-         "img.map{max-width:18em;border:1px solid #ccc}a{color:#a33}"
+         "img.map{max-width:18em;border:1px solid #ccc}img.path{max-width:28em;border:1px solid #ccc}"
+         "figure{margin:0 0 1em}figcaption{font-size:.9em;color:#555;max-width:32em}a{color:#a33}"
          "</style></head><body><p><a href=\"/\">Vorlan Moto leaderboard</a></p>\n"
       << body << "\n</body></html>\n";
     return h.Str();

@@ -206,9 +206,9 @@ const char* StatusLine(int status) {
 }  // namespace
 
 HttpApi::HttpApi(PlayerService& players, RunService& runs, BoardService& boards, const CourseService& courses,
-                 CourseUploadService& uploads, VerifyQueue& queue, HttpLimits limits)
+                 CourseUploadService& uploads, VerifyQueue& queue, const PathPictures& pictures, HttpLimits limits)
     : players_(players), runs_(runs), boards_(boards), courses_(courses), uploads_(uploads), queue_(queue),
-      pages_(players, runs, boards, courses), limits_(limits) {
+      pictures_(pictures), pages_(players, runs, boards, courses, pictures), limits_(limits) {
     const int threads = limits_.threads;
     new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
     set_keep_alive_timeout(limits_.keepAliveSeconds);
@@ -347,6 +347,17 @@ void HttpApi::Routes() {
         Handle(res, [&] {
             const auto id = ParseId(req.matches[1]);
             page(res, id ? pages_.RunPage(*id) : std::nullopt, "There is no such run.");
+        });
+    });
+    Get(R"(/runs/([^/]+)/path\.png)", [this](const httplib::Request& req, httplib::Response& res) {
+        Handle(res, [&] {
+            // The file is named by the parsed number alone.
+            const auto id = ParseId(req.matches[1]);
+            const auto png = id ? pictures_.Png(*id) : std::nullopt;
+            if (!png) throw ApiError(404, "run: no path picture");
+            res.set_content(*png, "image/png");
+            // A verified run's race never changes, so neither does its picture.
+            res.set_header("Cache-Control", "public, max-age=604800, immutable");
         });
     });
 }

@@ -24,7 +24,7 @@ struct HttpLimits {
 class HttpApi : public httplib::Server {
 public:
     HttpApi(PlayerService& players, RunService& runs, BoardService& boards, const CourseService& courses,
-            CourseUploadService& uploads, VerifyQueue& queue, HttpLimits limits);
+            CourseUploadService& uploads, VerifyQueue& queue, const PathPictures& pictures, HttpLimits limits);
 
 private:
     bool process_and_close_socket(socket_t sock) override;
@@ -36,6 +36,7 @@ private:
     const CourseService& courses_;
     CourseUploadService& uploads_;
     VerifyQueue& queue_;
+    const PathPictures& pictures_;
     Pages pages_;
     HttpLimits limits_;
 };

@@ -122,6 +122,11 @@ std::optional<std::string> Pages::RunPage(int64_t id) {
           << (c ? c->name : run->course) << "</a></td></tr><tr><th>difficulty</th><td>" << run->difficulty
           << "</td></tr><tr><th>time</th><td class=\"t\">" << FormatTime(run->timeMs)
           << "</td></tr><tr><th>laps</th><td class=\"t\">" << Laps(run->lapsMs) << "</td></tr></table>";
+        if (pictures_.Has(run->id))
+            h << "<figure><img class=\"path\" src=\"/runs/" << run->id << "/path.png\" alt=\"The bikes' paths of run "
+              << run->id << " over the map of " << (c ? c->name : run->course)
+              << "\"><figcaption>The race's paths: the rider white, the computer bikes orange and cyan; rings mark "
+                 "new laps, red crosses wall hits.</figcaption></figure>";
     } else if (run->status == RunStatus::Rejected) {
         h << "<p>Why: " << run->reason << "</p>";
     }

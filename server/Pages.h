@@ -2,6 +2,7 @@
 // The web pages: plain HTML readable without JavaScript, built from the
 // services' answers with the escaping builder.
 
+#include "server/PathPictures.h"
 #include "server/Services.h"
 
 #include <optional>
@@ -11,8 +12,9 @@ namespace server {
 
 class Pages {
 public:
-    Pages(PlayerService& players, RunService& runs, BoardService& boards, const CourseService& courses)
-        : players_(players), runs_(runs), boards_(boards), courses_(courses) {}
+    Pages(PlayerService& players, RunService& runs, BoardService& boards, const CourseService& courses,
+          const PathPictures& pictures)
+        : players_(players), runs_(runs), boards_(boards), courses_(courses), pictures_(pictures) {}
     std::string Home();
     // nullopt when there is no such course, player or run.
     std::optional<std::string> Course(const std::string& id);
@@ -25,6 +27,7 @@ private:
     RunService& runs_;
     BoardService& boards_;
     const CourseService& courses_;
+    const PathPictures& pictures_;
 };
 
 }  // namespace server

@@ -54,15 +54,32 @@ void SetLimit(int resource, rlim_t soft, rlim_t hard) {
 
 }  // namespace
 
+// The sandbox's own user must own the folder it writes.
+bool Sandbox::HandOver(const std::string& outDir) const {
+    return geteuid() != 0 || chown(outDir.c_str(), static_cast<uid_t>(config_.uid), static_cast<gid_t>(config_.gid)) == 0;
+}
+
 SandboxResult Sandbox::Verify(const std::string& raceFile, const std::atomic<bool>* cancel) const {
     std::vector<std::string> args = {kInputInside, "--data", "/sandbox/Data"};
     if (!config_.courses.empty()) args.insert(args.end(), {"--courses", "/sandbox/courses"});
     return Run(config_.verifier, args, raceFile, "", cancel);
 }
 
+SandboxResult Sandbox::Trace(const std::string& raceFile, const std::string& outDir,
+                             const std::atomic<bool>* cancel) const {
+    if (!HandOver(outDir)) {
+        SandboxResult result;
+        result.error = "cannot hand the trace's folder to the sandbox's user";
+        return result;
+    }
+    std::vector<std::string> args = {kInputInside, "--data", "/sandbox/Data"};
+    if (!config_.courses.empty()) args.insert(args.end(), {"--courses", "/sandbox/courses"});
+    args.insert(args.end(), {"--trace", "/out/trace.jsonl"});
+    return Run(config_.verifier, args, raceFile, outDir, cancel);
+}
+
 SandboxResult Sandbox::MakeCourse(const std::string& description, const std::string& outDir) const {
-    // The maker's own user must own the folder it writes.
-    if (geteuid() == 0 && chown(outDir.c_str(), static_cast<uid_t>(config_.uid), static_cast<gid_t>(config_.gid)) != 0) {
+    if (!HandOver(outDir)) {
         SandboxResult result;
         result.error = "cannot hand the course folder to the sandbox's user";
         return result;

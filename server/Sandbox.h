@@ -51,6 +51,10 @@ public:
     // Runs the verifier on the race file's bytes; cancel, when set while it
     // runs, kills it. Thread-safe.
     SandboxResult Verify(const std::string& raceFile, const std::atomic<bool>* cancel = nullptr) const;
+    // Races the file again writing its trace to outDir/trace.jsonl (outDir
+    // as for MakeCourse; the file is held to the file size limit).
+    SandboxResult Trace(const std::string& raceFile, const std::string& outDir,
+                        const std::atomic<bool>* cancel = nullptr) const;
     // Runs the course maker on a description, making the course in outDir
     // (an empty folder outside the server's data, the only one it may write).
     SandboxResult MakeCourse(const std::string& description, const std::string& outDir) const;
@@ -61,6 +65,7 @@ public:
     const SandboxConfig& Config() const { return config_; }
 
 private:
+    bool HandOver(const std::string& outDir) const;
     // program runs as /sandbox/bin/NAME with args; input is readable at
     // /sandbox/input; outDir, when set, is writable at /out.
     SandboxResult Run(const std::string& program, const std::vector<std::string>& args, const std::string& input,

@@ -2,6 +2,7 @@
 // again by the verifier in a sandbox before its time is ranked.
 
 #include "server/HttpApi.h"
+#include "server/PathPictures.h"
 #include "server/Sandbox.h"
 #include "server/Services.h"
 #include "server/SqliteStorage.h"
@@ -32,9 +33,11 @@ race is verified again in a sandbox before its time is ranked.
 
   --listen HOST:PORT     address to listen on (default 127.0.0.1:8080; port 0 picks a free one)
   --data DIR             the server's database lives here (default $XDG_DATA_HOME/vorlan-moto-server)
-  --game-data DIR        the game's Data folder: its built-in courses (default Data beside this program)
-  --verifier PATH        the verifier program (default vorlan-moto-verify beside this program)
-  --course-maker PATH    makes shared courses (default vorlan-moto-course beside this program)
+  --game-data DIR        the game's Data folder: its built-in courses (default Data beside this
+                         program, or where vorlan-moto-data installs it)
+  --verifier PATH        the verifier program (default vorlan-moto-verify beside this program, or
+                         where vorlan-moto-tools installs it)
+  --course-maker PATH    makes shared courses (default vorlan-moto-course, found the same way)
   --workers N            verifier runs at once (default one per core)
   --queue-bound N        runs that may wait; past it submissions get 503 (default 1000)
   --rate-player N        runs a player may send an hour (default 30)
@@ -59,6 +62,27 @@ std::string ExeDir() {
     std::error_code ec;
     const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
     return ec ? std::string(".") : exe.parent_path().string();
+}
+
+// name beside this program (a build tree), else where the packages install
+// it, relative to this program (the game's Data folder and its tools).
+std::string Beside(const std::string& name, const char* installed) {
+    const fs::path here = fs::path(ExeDir()) / name;
+    std::error_code ec;
+    if (installed == nullptr || fs::exists(here, ec)) return here.string();
+    return (fs::path(ExeDir()) / installed).lexically_normal().string();
+}
+
+#ifdef VORLAN_SERVER_TO_DATA
+constexpr const char* kInstalledData = VORLAN_SERVER_TO_DATA;
+constexpr const char* kInstalledTools = VORLAN_SERVER_TO_TOOLS "/";
+#else
+constexpr const char* kInstalledData = nullptr;
+constexpr const char* kInstalledTools = nullptr;
+#endif
+
+std::string Tool(const std::string& name) {
+    return kInstalledTools ? Beside(name, (std::string(kInstalledTools) + name).c_str()) : Beside(name, nullptr);
 }
 
 std::string DefaultData() {
@@ -101,9 +125,9 @@ int main(int argc, char** argv) {
     std::string host = "127.0.0.1";
     int port = 8080;
     std::string data = DefaultData();
-    std::string gameData = ExeDir() + "/Data";
-    std::string verifier = ExeDir() + "/vorlan-moto-verify";
-    std::string courseMaker = ExeDir() + "/vorlan-moto-course";
+    std::string gameData = Beside("Data", kInstalledData);
+    std::string verifier = Tool("vorlan-moto-verify");
+    std::string courseMaker = Tool("vorlan-moto-course");
     int workers = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     RunLimits runLimits;
     int coursesPerDay = 5;
@@ -228,9 +252,15 @@ int main(int argc, char** argv) {
         BoardService boards(storage, courses);
         Sandbox sandbox(sandboxConfig);
         CourseUploadService uploads(storage, courses, sandbox, shared, coursesPerDay, SystemClock);
-        VerifyQueue queue([&](int64_t id, const std::atomic<bool>& stopping) { return runs.Verify(id, sandbox, stopping); },
-                          workers);
-        HttpApi http(players, runs, boards, courses, uploads, queue, httpLimits);
+        PathPictures pictures(sandboxConfig, (fs::path(data) / "paths").string());
+        VerifyQueue queue(
+            [&](int64_t id, const std::atomic<bool>& stopping) {
+                if (!runs.Verify(id, sandbox, stopping)) return false;
+                pictures.AfterVerdict(id, runs, courses, stopping);
+                return true;
+            },
+            workers);
+        HttpApi http(players, runs, boards, courses, uploads, queue, pictures, httpLimits);
 
         const int bound = port == 0 ? http.bind_to_any_port(host) : (http.bind_to_port(host, port) ? port : -1);
         if (bound < 0) Fail("--listen: cannot listen on " + host + ":" + std::to_string(port));

@@ -337,6 +337,44 @@ TEST_F(ServerApi, PagesShowTimesAndEscapeWhatCameFromOutside) {
     }
 }
 
+// The path picture is drawn from what the sandboxed verifier leaves as its
+// trace: a link (here to the database) is not followed, frames that are not
+// frames are refused with their line, and only a good trace makes a picture.
+TEST_F(ServerApi, ARunsPathIsDrawnOnlyFromATraceOfFrames) {
+    const std::string token = Register(C(), NewName("Trace_"));
+    const std::string riverside = CourseHash(C(), "riverside");
+    const auto run = [&](const std::string& trace) {
+        const json verdict = Verdict(token, {trace, VerifiedLine("riverside", riverside, "normal", 90000,
+                                                                 {30000, 30000, 30000}, NewStatesHash())});
+        EXPECT_EQ(verdict["status"], "verified") << verdict.dump();
+        return std::to_string(verdict["id"].get<int64_t>());
+    };
+    // The picture (or the line saying why there is none) follows the verdict.
+    const auto outcome = [&](const std::string& id) {
+        for (int i = 0; i < 100; ++i) {
+            if (C().Get("/runs/" + id + "/path.png")->status == 200) return std::string("drawn");
+            const std::string log = server_->Log();
+            const size_t at = log.find("run " + id + ": no path picture: ");
+            if (at != std::string::npos) return log.substr(at, log.find('\n', at) - at);
+            usleep(100000);
+        }
+        return std::string("nothing");
+    };
+    const std::string frame = R"({"mode":0,"timer":{"countdown":0},"bikes":[{"pos":[0,0,0]},{"pos":[1,0,1]},{"pos":[2,0,2]}]})";
+    const std::string linked = run("trace-link " + server_->Data() + "/server.db");
+    const std::string garbled = run(R"(trace {"bikes":[{"pos":"x"},{},{}]})");
+    const std::string good = run("trace " + frame);
+    EXPECT_EQ(outcome(linked), "run " + linked + ": no path picture: the trace is a link");
+    EXPECT_EQ(outcome(garbled), "run " + garbled + ": no path picture: trace: line 1: bikes[0].pos: not a place");
+    EXPECT_EQ(outcome(good), "drawn");
+    const auto png = C().Get("/runs/" + good + "/path.png");
+    EXPECT_EQ(png->get_header_value("Content-Type"), "image/png");
+    EXPECT_EQ(png->body.substr(1, 3), "PNG");
+    EXPECT_NE(C().Get("/runs/" + good)->body.find("/runs/" + good + "/path.png"), std::string::npos);
+    EXPECT_EQ(C().Get("/runs/" + linked)->body.find("path.png"), std::string::npos);
+    EXPECT_EQ(C().Get("/runs/" + linked + "/path.png")->status, 404);
+}
+
 TEST_F(ServerApi, PathsWithDotDotReachNothingOutside) {
     for (const std::string path :
          {"/courses/../../etc/passwd", "/courses/%2e%2e/map.png", "/courses/..%2f..%2fserver.db/map.png",

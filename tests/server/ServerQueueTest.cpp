@@ -167,7 +167,9 @@ private:
 };
 
 TEST(ServerSandbox, TheVerifierReachesNothingAndIsKilledAtItsLimits) {
-    ServerProcess server({"--workers", "2", "--verify-wall", "3", "--verify-cpu", "1", "--rate-player", "100"});
+    // The wall clock is six times the CPU limit so that the spinner meets its CPU
+    // limit first even when the machine is busy with other tests.
+    ServerProcess server({"--workers", "2", "--verify-wall", "6", "--verify-cpu", "1", "--rate-player", "100"});
     server.Start();
     auto c = server.Client();
     const std::string token = Register(c, NewName("Box_"));

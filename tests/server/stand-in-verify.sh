@@ -9,7 +9,15 @@
 #                                outside its temporary folder and connect to
 #                                a port on the host; say what it got
 #   stand-in inputs              say which of what a verifier needs it sees
+#   stand-in trace TEXT          with --trace OUT: write TEXT as the trace
+#   stand-in trace-link TARGET   with --trace OUT: make OUT a link to TARGET
 file="$1"
+trace=""
+previous=""
+for arg in "$@"; do
+  [ "$previous" = --trace ] && trace="$arg"
+  previous="$arg"
+done
 status=0
 line='{"verdict": "refused", "reason": "no stand-in line"}'
 while IFS= read -r l; do
@@ -18,6 +26,8 @@ while IFS= read -r l; do
     "stand-in spin") while :; do :; done ;;
     "stand-in exit "*) status="${l#stand-in exit }" ;;
     "stand-in print "*) line="${l#stand-in print }" ;;
+    "stand-in trace "*) [ -n "$trace" ] && printf '%s\n' "${l#stand-in trace }" >>"$trace" ;;
+    "stand-in trace-link "*) [ -n "$trace" ] && ln -s "${l#stand-in trace-link }" "$trace" ;;
     "stand-in escape "*)
       read -r db out port <<<"${l#stand-in escape }"
       got=""
