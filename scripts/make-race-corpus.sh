@@ -33,7 +33,7 @@ desert-gate             desert hard 6 80 gate0 1400 1700 gate1 2500 2800
 desert-rival            desert normal 7 20 rival 0 500
 desert-coast-pause      desert easy 8 400 coast 1000 1150 pause 1600 1700
 desert-long-title       desert normal 9 900
-# Enter with Right on the desert's title: the race is Riverside's.
+# Enter with Right on the desert's title: the race is the next course's (Canyon).
 riverside-from-desert   desert normal 10 45 enterright 0 0
 riverside-clean         riverside normal 11 30
 riverside-easy-zigzag   riverside easy 12 50 zigzag 1500 1900

@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -23,6 +24,10 @@ constexpr const char* kProgramInside = "/sandbox/bin/program";
 constexpr const char* kInputInside = "/sandbox/input";
 constexpr int kInputFd = 3;
 constexpr int kFailFd = 4;
+// Ten races of a course: a few seconds in a release build, many more under
+// the sanitizers or on a busy machine.
+constexpr int kCheckCpuSeconds = 120;
+constexpr int kCheckWallSeconds = 180;
 
 // The system's programs and libraries, as links where the host has them as links.
 void AddSystem(std::vector<std::string>& a) {
@@ -82,10 +87,22 @@ SandboxResult Sandbox::MakeCourse(const std::string& description, const std::str
     return Run(config_.courseMaker, {"--data", "/sandbox/Data", kInputInside, "/out"}, description, outDir, nullptr);
 }
 
+SandboxResult Sandbox::CheckCourse(const std::string& outDir, const std::string& id) const {
+    SandboxLimits limits = config_.limits;
+    limits.cpuSeconds = std::max(limits.cpuSeconds, kCheckCpuSeconds);
+    limits.wallSeconds = std::max(limits.wallSeconds, kCheckWallSeconds);
+    return Run(config_.courseMaker, {"--data", "/sandbox/Data", "--check", "/out/" + id}, "", outDir, nullptr, limits);
+}
+
 SandboxResult Sandbox::Run(const std::string& program, const std::vector<std::string>& programArgs,
                            const std::string& input, const std::string& outDir, const std::atomic<bool>* cancel) const {
+    return Run(program, programArgs, input, outDir, cancel, config_.limits);
+}
+
+SandboxResult Sandbox::Run(const std::string& program, const std::vector<std::string>& programArgs,
+                           const std::string& input, const std::string& outDir, const std::atomic<bool>* cancel,
+                           const SandboxLimits& lim) const {
     SandboxResult result;
-    const SandboxLimits& lim = config_.limits;
 
     // The input goes in through a memory file: nothing is written on the host.
     const int memfd = memfd_create("race", MFD_CLOEXEC);

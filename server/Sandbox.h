@@ -58,6 +58,10 @@ public:
     // Runs the course maker on a description, making the course in outDir
     // (an empty folder outside the server's data, the only one it may write).
     SandboxResult MakeCourse(const std::string& description, const std::string& outDir) const;
+    // Races the course the maker made in outDir/id (vorlan-moto-course
+    // --check): ten races take longer than a verification, so the time
+    // limits are raised to at least the check's own.
+    SandboxResult CheckCourse(const std::string& outDir, const std::string& id) const;
     const SandboxConfig& Config() const { return config_; }
 
 private:
@@ -66,6 +70,8 @@ private:
     // /sandbox/input; outDir, when set, is writable at /out.
     SandboxResult Run(const std::string& program, const std::vector<std::string>& args, const std::string& input,
                       const std::string& outDir, const std::atomic<bool>* cancel) const;
+    SandboxResult Run(const std::string& program, const std::vector<std::string>& args, const std::string& input,
+                      const std::string& outDir, const std::atomic<bool>* cancel, const SandboxLimits& limits) const;
 
     SandboxConfig config_;
 };

@@ -290,7 +290,27 @@ bool ValidCourseId(const std::string& id) {
 }
 
 constexpr uintmax_t kMaxCourseFolderBytes = 64ull * 1024 * 1024;
+
+// The course tool's one line on standard error: "vorlan-moto-course: LINE".
+std::string MakerLine(const SandboxResult& result) {
+    std::string line = result.err.substr(0, result.err.find('\n'));
+    const std::string prefix = "vorlan-moto-course: ";
+    if (line.rfind(prefix, 0) == 0) line = line.substr(prefix.size());
+    return line;
+}
 }  // namespace
+
+void CourseUploadService::CheckRaceable(const std::string& scratch, const std::string& id) const {
+    const SandboxResult checked = sandbox_.CheckCourse(scratch, id);
+    if (!checked.started) throw ApiError(500, "the course check could not be run");
+    if (checked.timedOut || checked.exitStatus >= 128) throw ApiError(400, "body: the course check ran past its limits");
+    if (checked.exitStatus == 0) return;
+    // The check names the course by its id, and folders by their place in the sandbox.
+    std::string line = MakerLine(checked);
+    const std::string folder = "/out/" + id;
+    if (line.rfind(folder, 0) == 0) line = id + line.substr(folder.size());
+    throw ApiError(400, line.empty() ? "body: the course cannot be raced" : line);
+}
 
 CourseInfo CourseUploadService::Upload(const Player& player, const std::string& description) {
     if (description.size() > kMaxDescriptionBytes) throw ApiError(413, "body: over 8 KiB");
@@ -316,11 +336,8 @@ CourseInfo CourseUploadService::Upload(const Player& player, const std::string& 
     if (!made.started) throw ApiError(500, "the course maker could not be run");
     if (made.timedOut || made.exitStatus >= 128) throw ApiError(400, "body: the course maker ran past its limits");
     if (made.exitStatus != 0) {
-        // The maker's one line: "vorlan-moto-course: LINE".
-        std::string line = made.err.substr(0, made.err.find('\n'));
-        const std::string prefix = "vorlan-moto-course: ";
-        if (line.rfind(prefix, 0) == 0) line = line.substr(prefix.size());
         // It names the file it read by its place in the sandbox.
+        std::string line = MakerLine(made);
         const std::string input = "/sandbox/input";
         if (line.rfind(input, 0) == 0) line = "description" + line.substr(input.size());
         throw ApiError(400, line.empty() ? "body: refused by the course maker" : line);
@@ -345,6 +362,7 @@ CourseInfo CourseUploadService::Upload(const Player& player, const std::string& 
     for (const CourseInfo& c : courses_.All()) shared += c.shared ? 1 : 0;
     if (shared >= CourseCatalog::kMaxFolders)
         throw ApiError(507, "courses: the server holds as many shared courses as it can");
+    CheckRaceable(scratch, id);
 
     // Moved in whole: copied beside its place, then renamed into it.
     const fs::path final = fs::path(sharedRoot_) / id;

@@ -121,6 +121,10 @@ public:
     std::string Folder(const std::string& id);
 
 private:
+    // The course made in scratch/id races: ten autopilot races in the
+    // sandbox (vorlan-moto-course --check); else 400 with the check's line.
+    void CheckRaceable(const std::string& scratch, const std::string& id) const;
+
     Storage& storage_;
     CourseService& courses_;
     const Sandbox& sandbox_;

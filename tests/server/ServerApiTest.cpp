@@ -539,4 +539,28 @@ TEST_F(ServerApi, ADescriptionTheMakerRefusesIs400WithItsLine) {
     EXPECT_EQ(C().Post("/api/v1/courses", auth, std::string("id x\0\1", 7), "text/plain")->status, 400);
 }
 
+TEST_F(ServerApi, ACourseTheMakerMakesButTheBikesCannotRaceIs400NamingTheStretch) {
+    const std::string token = Register(C(), NewName("Maker_"));
+    httplib::Headers auth = {{"Authorization", "Bearer " + token}};
+    // The example's bends on a road of 10 m: the bikes run off it, and the
+    // gate has no room on it.
+    std::string narrow = kLittleLoop;
+    narrow.replace(narrow.find("id little-loop"), 14, "id narrow-loop");
+    narrow.replace(narrow.find("width 14"), 8, "width 10");
+    narrow.erase(narrow.find("gate 240"));
+    const auto refused = C().Post("/api/v1/courses", auth, narrow, "text/plain");
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->status, 400) << refused->body;
+    const std::string why = Body(refused)["error"];
+    EXPECT_EQ(why.rfind("narrow-loop: not raceable: seed ", 0), 0u) << why;
+    EXPECT_NE(why.find("off the road in "), std::string::npos) << why;
+    EXPECT_NE(why.find(" m after the start line, approaching checkpoint "), std::string::npos) << why;
+    EXPECT_EQ(why.find('\n'), std::string::npos);
+    EXPECT_EQ(why.find("/out"), std::string::npos) << why;
+    // Neither listed nor kept.
+    EXPECT_EQ(C().Get("/api/v1/boards/narrow-loop")->status, 404);
+    EXPECT_EQ(C().Get("/api/v1/courses/narrow-loop/folder")->status, 404);
+    EXPECT_EQ(Body(C().Get("/api/v1/courses")).dump().find("narrow-loop"), std::string::npos);
+}
+
 }  // namespace

@@ -114,7 +114,9 @@ std::string ServerProcess::Log() const {
 httplib::Client ServerProcess::Client() const {
     httplib::Client client("127.0.0.1", port_);
     client.set_connection_timeout(5);
-    client.set_read_timeout(20);
+    // A shared course is raced ten times before it is answered: seconds, far
+    // more under the sanitizers on a busy machine.
+    client.set_read_timeout(90);
     return client;
 }
 

@@ -1,7 +1,10 @@
-// The server with the real verifier in its sandbox: kept race files of every
-// course are verified onto their boards with the verifier's own time, the same
-// file again is refused, a race file with its keys changed is rejected at the
-// update where the race parts from it, and an autopilot race is not ranked.
+// The server with the real verifier in its sandbox, shared by the cases
+// here: kept race files of every course are verified onto their boards with
+// the verifier's own time, the same file again is refused, a race file with
+// its keys changed is rejected at the update where the race parts from it,
+// and an autopilot race is not ranked. A course shared from the README's
+// example is listed, downloads, and a race driven on the folder downloaded is
+// verified onto its board.
 
 #include "ServerProcess.h"
 
@@ -11,6 +14,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -56,9 +61,40 @@ std::string WithoutThrottle(const std::string& text, int first, int count) {
 }
 }  // namespace
 
-TEST(ServerVerified, KeptRacesAreVerifiedOntoTheirBoardsAndAlteredOnesRejected) {
-    ServerProcess server({"--verifier", VORLAN_BINARY_DIR "/vorlan-moto-verify", "--workers", "2"});
-    server.Start();
+class ServerVerified : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        server_ = new ServerProcess({"--verifier", VORLAN_BINARY_DIR "/vorlan-moto-verify", "--workers", "2"});
+        server_->Start();
+    }
+    static void TearDownTestSuite() {
+        delete server_;
+        server_ = nullptr;
+    }
+    static ServerProcess* server_;
+};
+
+ServerProcess* ServerVerified::server_ = nullptr;
+
+// The course description of the README's "Make your own course", as a reader copies it.
+std::string ReadmeExample() {
+    std::istringstream readme(Read(std::string(VORLAN_SOURCE_DIR) + "/README.md"));
+    std::string line, text;
+    bool in = false;
+    while (std::getline(readme, line)) {
+        if (line.find("cat > little-loop.course <<'EOF'") != std::string::npos) {
+            in = true;
+        } else if (in && line == "    EOF") {
+            break;
+        } else if (in) {
+            text += line.substr(std::min<size_t>(4, line.size())) + "\n";
+        }
+    }
+    return text;
+}
+
+TEST_F(ServerVerified, KeptRacesAreVerifiedOntoTheirBoardsAndAlteredOnesRejected) {
+    ServerProcess& server = *server_;
     httplib::Client client = server.Client();
     const std::string token = Register(client, NewName("Rider_"));
 
@@ -103,4 +139,49 @@ TEST(ServerVerified, KeptRacesAreVerifiedOntoTheirBoardsAndAlteredOnesRejected) 
     const json notRanked = WaitForVerdict(client, json::parse(autopilot->body)["id"].get<int64_t>());
     EXPECT_EQ(notRanked["status"], "rejected") << notRanked.dump();
     EXPECT_NE(notRanked["reason"].get<std::string>().find("autopilot"), std::string::npos) << notRanked.dump();
+}
+
+TEST_F(ServerVerified, TheReadmeExampleSharedIsListedDownloadsAndARaceOnItIsVerifiedOntoItsBoard) {
+    namespace fs = std::filesystem;
+    httplib::Client client = server_->Client();
+    const std::string token = Register(client, NewName("Maker_"));
+    const std::string example = ReadmeExample();
+    ASSERT_NE(example.find("id little-loop"), std::string::npos) << example;
+    const auto made = client.Post("/api/v1/courses", {{"Authorization", "Bearer " + token}}, example, "text/plain");
+    ASSERT_TRUE(made);
+    ASSERT_EQ(made->status, 201) << made->body << "\n" << server_->Log();
+    const std::string hash = json::parse(made->body)["hash"];
+
+    bool listed = false;
+    const json courses = json::parse(client.Get("/api/v1/courses")->body);
+    for (const json& c : courses["courses"])
+        listed = listed || (c["id"] == "little-loop" && c["folder"] == "/api/v1/courses/little-loop/folder");
+    EXPECT_TRUE(listed);
+
+    // Downloaded and unpacked into a player's course folder, and raced there
+    // as a player would: steered, not on autopilot.
+    const std::string dir = TempFolder("shared-course");
+    const auto folder = client.Get("/api/v1/courses/little-loop/folder");
+    ASSERT_TRUE(folder);
+    ASSERT_EQ(folder->status, 200);
+    std::ofstream(dir + "/folder.tar.gz", std::ios::binary) << folder->body;
+    fs::create_directories(dir + "/courses");
+    ASSERT_EQ(std::system(("tar -xzf '" + dir + "/folder.tar.gz' -C '" + dir + "/courses'").c_str()), 0);
+    const std::string drive = "cd " VORLAN_BINARY_DIR " && ./vorlan-racedrive --courses '" + dir + "/courses' '" + dir +
+                              "/race.run' little-loop normal 1 30";
+    ASSERT_EQ(std::system(drive.c_str()), 0);
+    const std::string race = Read(dir + "/race.run");
+    EXPECT_NE(race.find("course little-loop " + hash), std::string::npos) << race.substr(0, 200);
+
+    const auto res = Submit(client, token, race);
+    ASSERT_TRUE(res);
+    ASSERT_EQ(res->status, 202) << res->body;
+    const json run = WaitForVerdict(client, json::parse(res->body)["id"].get<int64_t>());
+    ASSERT_EQ(run["status"], "verified") << run.dump() << "\n" << server_->Log();
+    EXPECT_EQ(run["rank"], 1);
+    EXPECT_EQ(run["board"]["course"], "little-loop");
+    const json board = json::parse(client.Get("/api/v1/boards/little-loop?difficulty=normal")->body);
+    ASSERT_FALSE(board["rows"].empty()) << board.dump();
+    EXPECT_EQ(board["rows"][0]["timeMs"], run["timeMs"]) << board.dump();
+    fs::remove_all(dir);
 }

@@ -5,8 +5,9 @@
 // in windows of updates, hold a steering key, zigzag, coast, aim at a switch
 // or at a computer bike, on a clock that jitters like a real one and pauses.
 //
-//   vorlan-racedrive OUT COURSE DIFFICULTY SEED TITLE [ACTION FROM TO]...
+//   vorlan-racedrive [--courses DIR] OUT COURSE DIFFICULTY SEED TITLE [ACTION FROM TO]...
 //   ACTION: left right zigzag coast switch gate0 gate1 rival pause enterright
+// --courses adds a folder of course folders (a shared course downloaded).
 
 #include "bike/Enemy.h"
 #include "bike/Player.h"
@@ -15,7 +16,9 @@
 #include "framework/platform/Platform.h"
 #include "profile/UserFiles.h"
 #include "scene/CourseChoice.h"
+#include "stage/CourseGeometry.h"
 #include "stage/CoursePlaces.h"
+#include "stage/course/CourseCatalog.h"
 #include "scene/Game.h"
 
 #include <cmath>
@@ -57,8 +60,15 @@ uint32_t SteerTowards(const Bike_base& bike, const Vector3& target) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::string coursesDir;
+    if (argc > 2 && std::string(argv[1]) == "--courses") {
+        coursesDir = argv[2];
+        argv[2] = argv[0];
+        argc -= 2;
+        argv += 2;
+    }
     if (argc < 6 || (argc - 6) % 3 != 0) {
-        std::fprintf(stderr, "usage: vorlan-racedrive OUT COURSE DIFFICULTY SEED TITLE [ACTION FROM TO]...\n");
+        std::fprintf(stderr, "usage: vorlan-racedrive [--courses DIR] OUT COURSE DIFFICULTY SEED TITLE [ACTION FROM TO]...\n");
         return 2;
     }
     const std::string out = argv[1], courseId = argv[2], difficulty = argv[3];
@@ -72,7 +82,14 @@ int main(int argc, char** argv) {
     DrivePlatform platform;
     SetPlatform(&platform);
     Random::Seed(seed);
-    const CourseData* course = Courses().catalog.Find(courseId);
+    // The game's own courses, and those of the folder given, checked as the game checks a player's.
+    CourseCatalog shared;
+    if (!coursesDir.empty()) {
+        std::vector<std::string> refusals;
+        shared.Scan(kBuiltInCoursesDir, coursesDir, CheckCourseGeometry, refusals);
+        for (const std::string& r : refusals) std::fprintf(stderr, "vorlan-racedrive: %s\n", r.c_str());
+    }
+    const CourseData* course = coursesDir.empty() ? Courses().catalog.Find(courseId) : shared.Find(courseId);
     if (!course) {
         std::fprintf(stderr, "vorlan-racedrive: no course %s\n", courseId.c_str());
         return 2;
