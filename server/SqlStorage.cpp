@@ -357,6 +357,11 @@ std::vector<Storage::SharedCourse> SqlStorage::SharedCourses() {
     return courses;
 }
 
+int64_t SqlStorage::SharedCourseCount() {
+    const SqlRows rows = Query("SELECT COUNT(*) FROM courses");
+    return rows.empty() ? 0 : rows[0].Int(0);
+}
+
 Storage::Recent SqlStorage::CoursesByPlayerSince(int64_t playerId, int64_t since) {
     return CountSince("SELECT COUNT(*), MIN(created_at) FROM courses WHERE player_id = $1 AND created_at >= $2",
                       {playerId, since});

@@ -49,6 +49,7 @@ public:
     bool AddCourse(const std::string& id, const std::string& hash, int64_t playerId, int64_t now,
                    const std::string& description = "") override;
     std::vector<SharedCourse> SharedCourses() override;
+    int64_t SharedCourseCount() override;
     Recent CoursesByPlayerSince(int64_t playerId, int64_t since) override;
     std::optional<std::string> CourseAuthor(const std::string& id) override;
 

@@ -125,6 +125,7 @@ public:
         std::string id, hash, description;
     };
     virtual std::vector<SharedCourse> SharedCourses() = 0;
+    virtual int64_t SharedCourseCount() = 0;
     virtual Recent CoursesByPlayerSince(int64_t playerId, int64_t since) = 0;
     // Who shared the course, if a player did.
     virtual std::optional<std::string> CourseAuthor(const std::string& id) = 0;

@@ -1,6 +1,7 @@
 // vorlan-moto-server: the online leaderboard. Every submitted race is raced
 // again by the verifier in a sandbox before its time is ranked.
 
+#include "server/CourseSync.h"
 #include "server/HttpApi.h"
 #include "server/PathPictures.h"
 #include "server/Sandbox.h"
@@ -303,8 +304,12 @@ int main(int argc, char** argv) {
         VerifyQueue::Claims claims;
         claims.claim = [&](int i) { return storage.ClaimRun(worker(i), SystemClock(), lease); };
         claims.release = [&](int i, int64_t id, int retry) { storage.ReleaseRun(id, worker(i), SystemClock() + retry); };
+        // Courses shared through other servers, made here too.
+        CourseSync courseSync(storage, courses, sandbox, shared);
+        courseSync.Start(10);
         VerifyQueue queue(
             [&](int64_t id, const std::atomic<bool>& stopping) {
+                courseSync.SyncIfBehind();
                 if (!runs.Verify(id, sandbox, stopping)) return false;
                 pictures.AfterVerdict(id, runs, courses, stopping);
                 return true;

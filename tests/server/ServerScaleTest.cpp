@@ -23,6 +23,19 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// A course a player shares through one server, to be served by all.
+const char* kSharedLoop = R"(id scale-loop
+name Scale Loop
+theme meadow
+width 14
+straight 60
+arc 25 180
+straight 120
+arc 25 180
+straight 60
+gate 240
+)";
+
 json Body(const httplib::Result& res) { return json::parse(res->body, nullptr, false); }
 
 // What one query of the shared database says, as text.
@@ -30,7 +43,9 @@ std::string Scalar(server::SqlStorage& db, const std::string& sql) {
     return db.Database().Session()->Query(sql).at(0).Text(0);
 }
 
-TEST(ServerScale, RunsThroughTwoWebServersAreJudgedOnceThroughAKilledVerifierAndADatabaseRestart) {
+class ServerScale : public ::testing::Test {};
+
+TEST_F(ServerScale, RunsThroughTwoWebServersAreJudgedOnceThroughAKilledVerifierAndADatabaseRestart) {
     auto& pg = TestPostgres::Get();
     const std::string url = pg.NewDatabase();
     {
@@ -43,7 +58,7 @@ TEST(ServerScale, RunsThroughTwoWebServersAreJudgedOnceThroughAKilledVerifierAnd
         EXPECT_TRUE(read && std::string(line).rfind("schema version ", 0) == 0) << line;
     }
     const std::vector<std::string> shared = {"--rate-player", "3", "--rate-address", "100000", "--rate-signups", "100000",
-                                             "--queue-bound", "100000", "--lease", "4", "--verify-wall", "3",
+                                             "--queue-bound", "100000", "--lease", "4", "--verify-wall", "10",
                                              "--db-connections", "4"};
     auto with = [&](std::vector<std::string> more) {
         more.insert(more.end(), shared.begin(), shared.end());
@@ -68,6 +83,13 @@ TEST(ServerScale, RunsThroughTwoWebServersAreJudgedOnceThroughAKilledVerifierAnd
     const auto past = Submit(c2, limited, file(50004));
     ASSERT_TRUE(past);
     EXPECT_EQ(past->status, 429);
+
+    // Shared through web1: web2 and the verify servers make it again from its description.
+    const std::string maker = Register(c1, NewName("Maker_"));
+    const auto made = c1.Post("/api/v1/courses", {{"Authorization", "Bearer " + maker}}, kSharedLoop, "text/plain");
+    ASSERT_TRUE(made);
+    ASSERT_EQ(made->status, 201) << made->body;
+    const std::string loopHash = Body(made)["hash"];
 
     // One player a run, so every verified run has a row of its own on the board.
     constexpr int kRuns = 200, kClients = 4;
@@ -167,9 +189,30 @@ TEST(ServerScale, RunsThroughTwoWebServersAreJudgedOnceThroughAKilledVerifierAnd
         for (const auto& row : first["rows"]) EXPECT_TRUE(accepted.count(row["run"].get<int64_t>())) << row.dump();
     }
     EXPECT_EQ(boards[0]["rows"], boards[1]["rows"]);
+    // The shared course is on web2 too (its folder with it), and a run on it
+    // sent there is verified by a server that never saw it shared.
+    const auto listed = [&] {
+        try {
+            return CourseHash(c2, "scale-loop") == loopHash;
+        } catch (const std::exception&) {
+            return false;
+        }
+    };
+    EXPECT_TRUE(until(listed, 20)) << "web2 never made the shared course";
+    EXPECT_EQ(c2.Get("/api/v1/courses/scale-loop/folder")->status, 200);
+    const auto onLoop = Submit(c2, Register(c2, NewName("Loop_")),
+                               RaceFile({VerifiedLine("scale-loop", loopHash, "easy", 40000, {40000}, NewStatesHash())}));
+    ASSERT_TRUE(onLoop && onLoop->status == 202);
+    EXPECT_EQ(WaitForVerdict(c2, Body(onLoop)["id"].get<int64_t>())["status"], "verified");
+
     std::set<int64_t> onBoard;
     for (const auto& row : db->Board({"desert", hash, "normal"}, 0, 1000)) EXPECT_TRUE(onBoard.insert(row.run).second);
     EXPECT_EQ(onBoard, accepted);
+    if (HasFailure())
+        for (ServerProcess* s : {&web1, &web2, &verify2}) {
+            const std::string log = s->Log();
+            ADD_FAILURE() << "its log ends:\n" << log.substr(log.size() > 3000 ? log.size() - 3000 : 0);
+        }
     EXPECT_EQ(Scalar(*db, "SELECT COUNT(DISTINCT states_hash) FROM runs WHERE status = 'verified' AND "
                           "difficulty = 'normal'"),
               std::to_string(kRuns));
