@@ -1,6 +1,7 @@
 #include "server/HttpApi.h"
 
 #include "server/Html.h"
+#include "server/SqlDatabase.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -124,6 +125,11 @@ void Handle(httplib::Response& res, F&& body) {
     } catch (const ApiError& e) {
         if (e.retryAfter > 0) res.set_header("Retry-After", std::to_string(e.retryAfter));
         SendError(res, e.status, e.what());
+    } catch (const StorageUnavailable& e) {
+        // The database is restarting or out of reach: a moment's wait, not a failure.
+        std::fprintf(stderr, "vorlan-moto-server: %s\n", e.what());
+        res.set_header("Retry-After", "5");
+        SendError(res, 503, "database: out of reach just now; try again shortly");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "vorlan-moto-server: %s\n", e.what());
         SendError(res, 500, "the server failed; try again later");

@@ -105,7 +105,7 @@ SandboxResult Sandbox::Run(const std::string& program, const std::vector<std::st
     SandboxResult result;
 
     // The input goes in through a memory file: nothing is written on the host.
-    const int memfd = memfd_create("race", MFD_CLOEXEC);
+    int memfd = memfd_create("race", MFD_CLOEXEC);
     if (memfd < 0) {
         result.error = std::string("memfd_create: ") + std::strerror(errno);
         return result;
@@ -154,6 +154,17 @@ SandboxResult Sandbox::Run(const std::string& program, const std::vector<std::st
         return result;
     }
     const bool root = geteuid() == 0;
+    // The child puts these at 3 and 4: kept above them here, so that a dup2
+    // there is never a no-op (one that would leave close-on-exec set) and
+    // never overwrites the other. A server whose database connection was
+    // just closed has 3 free, and memfd_create takes it.
+    for (int* fd : {&memfd, &fail[1]}) {
+        const int high = fcntl(*fd, F_DUPFD_CLOEXEC, 10);
+        if (high >= 0) {
+            close(*fd);
+            *fd = high;
+        }
+    }
     const pid_t pid = fork();
     if (pid < 0) {
         close(memfd);

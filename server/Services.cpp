@@ -1,6 +1,7 @@
 #include "server/Services.h"
 
 #include "server/Crypto.h"
+#include "server/SqlDatabase.h"
 #include "server/TarGz.h"
 #include "stage/course/CourseCatalog.h"
 #include "stage/course/CourseReader.h"
@@ -9,9 +10,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <thread>
 
 namespace server {
 
@@ -205,8 +208,19 @@ bool RunService::Verify(int64_t id, const Sandbox& sandbox, const std::atomic<bo
                      result.err.c_str());
         return false;
     }
-    storage_.RecordVerdict(id, Judge(result), clock_());
-    return true;
+    // The verdict is kept through a gap in the database (a restart) rather
+    // than the run raced again; past a minute the run's lease gives it to
+    // another worker.
+    const Verdict verdict = Judge(result);
+    for (int tries = 0;; ++tries) {
+        try {
+            storage_.RecordVerdict(id, verdict, clock_());
+            return true;
+        } catch (const StorageUnavailable&) {
+            if (tries >= 60 || stopping) throw;
+        }
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+    }
 }
 
 std::vector<BoardRow> BoardService::Rows(const CourseInfo& course, const std::string& difficulty, int limit) {
@@ -378,7 +392,7 @@ CourseInfo CourseUploadService::Upload(const Player& player, const std::string& 
         if (error.rfind(staging.string(), 0) == 0) error = id + error.substr(staging.string().size());
         throw ApiError(400, error);
     }
-    if (!storage_.AddCourse(id, data.gameplayHash, player.id, now)) {
+    if (!storage_.AddCourse(id, data.gameplayHash, player.id, now, description)) {
         fs::remove_all(staging, ec);
         throw ApiError(409, "id: '" + id + "' is taken");
     }

@@ -85,6 +85,18 @@ public:
     virtual std::optional<Run> GetRun(int64_t id) = 0;
     virtual std::optional<std::string> RunFile(int64_t id) = 0;
 
+    // Claims the oldest pending run that no worker holds, or whose holder's
+    // lease has run out, for leaseSeconds; several servers may ask at once
+    // and each run goes to one of them.
+    virtual std::optional<int64_t> ClaimRun(const std::string& worker, int64_t now, int64_t leaseSeconds) = 0;
+    // Gives a claimed run back to be claimed again from retryAt (now: its
+    // worker is stopping; later: the sandbox failed and may again).
+    virtual void ReleaseRun(int64_t id, const std::string& worker, int64_t retryAt) = 0;
+    // The workers holding pending runs with leases not yet out; and every
+    // run a worker holds given back (it is known to be dead).
+    virtual std::vector<std::string> Claimants(int64_t now) = 0;
+    virtual void ReleaseClaims(const std::string& worker) = 0;
+
     // Writes the verdict of a pending run in one transaction with its
     // place on the boards: a verified run whose states hash an earlier
     // verified run already has is stored rejected, naming that run. Returns
@@ -106,7 +118,14 @@ public:
     virtual std::vector<Best> PlayerBests(int64_t playerId) = 0;
 
     // A course a player shared; false when the id is taken.
-    virtual bool AddCourse(const std::string& id, const std::string& hash, int64_t playerId, int64_t now) = 0;
+    // The description is kept so that every server can make the course again.
+    virtual bool AddCourse(const std::string& id, const std::string& hash, int64_t playerId, int64_t now,
+                           const std::string& description = "") = 0;
+    struct SharedCourse {
+        std::string id, hash, description;
+    };
+    virtual std::vector<SharedCourse> SharedCourses() = 0;
+    virtual int64_t SharedCourseCount() = 0;
     virtual Recent CoursesByPlayerSince(int64_t playerId, int64_t since) = 0;
     // Who shared the course, if a player did.
     virtual std::optional<std::string> CourseAuthor(const std::string& id) = 0;

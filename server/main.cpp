@@ -1,11 +1,12 @@
 // vorlan-moto-server: the online leaderboard. Every submitted race is raced
 // again by the verifier in a sandbox before its time is ranked.
 
+#include "server/CourseSync.h"
 #include "server/HttpApi.h"
 #include "server/PathPictures.h"
 #include "server/Sandbox.h"
 #include "server/Services.h"
-#include "server/SqliteStorage.h"
+#include "server/SqlStorage.h"
 #include "server/VerifyQueue.h"
 
 #include <signal.h>
@@ -28,11 +29,23 @@ using namespace server;
 namespace {
 
 const char* kHelp = R"(Usage: vorlan-moto-server [OPTION]...
+       vorlan-moto-server migrate --database URL
 The Vorlan Moto leaderboard: players register, send race files, and every
-race is verified again in a sandbox before its time is ranked.
+race is verified again in a sandbox before its time is ranked. Several
+servers may share one PostgreSQL database: web ones serve the pages and the
+API, verify ones take the runs to check, and any may stop or start at any time.
+"migrate" brings the database's schema up to date and exits.
 
   --listen HOST:PORT     address to listen on (default 127.0.0.1:8080; port 0 picks a free one)
-  --data DIR             the server's database lives here (default $XDG_DATA_HOME/vorlan-moto-server)
+  --data DIR             the server's own working folder: its SQLite database by default and
+                         the shared courses it has made (default $XDG_DATA_HOME/vorlan-moto-server)
+  --database URL         sqlite:PATH (default sqlite:DIR/server.db of --data) or
+                         postgresql://[USER@]HOST[:PORT]/NAME[?PARAM=VALUE...]
+  --role ROLE            all (default), web (pages and the API, verifies nothing) or
+                         verify (takes runs to check, listens on nothing)
+  --db-connections N     PostgreSQL connections this server keeps at most (default 8)
+  --lease S              a claimed run is another worker's once this many seconds pass without
+                         its verdict (default the --verify-wall limit and 60 more)
   --game-data DIR        the game's Data folder: its built-in courses (default Data beside this
                          program, or where vorlan-moto-data installs it)
   --verifier PATH        the verifier program (default vorlan-moto-verify beside this program, or
@@ -54,7 +67,8 @@ race is verified again in a sandbox before its time is ranked.
                          (for a reverse proxy on this machine)
   --help                 show this and exit
 
-Once listening it prints "listening on HOST:PORT" on standard output.
+Once listening it prints "listening on HOST:PORT" on standard output (a verify server:
+"verifying as NAME"). While the database is out of reach, requests get 503 with Retry-After.
 Exit status: 0 after SIGTERM or SIGINT, 2 for a bad option or a server that cannot start.
 )";
 
@@ -134,8 +148,13 @@ int main(int argc, char** argv) {
     int signupsPerHour = 10;
     SandboxLimits sandboxLimits;
     HttpLimits httpLimits;
+    std::string database;
+    std::string role = "all";
+    int dbConnections = 8;
+    int lease = 0;
+    const bool migrateOnly = argc > 1 && std::strcmp(argv[1], "migrate") == 0;
 
-    for (int i = 1; i < argc; ++i) {
+    for (int i = migrateOnly ? 2 : 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help") {
             std::fputs(kHelp, stdout);
@@ -156,6 +175,15 @@ int main(int argc, char** argv) {
             port = Number("--listen", v.c_str() + colon + 1, 0, 65535);
         } else if (arg == "--data") {
             data = value;
+        } else if (arg == "--database") {
+            database = value;
+        } else if (arg == "--role") {
+            role = value;
+            if (role != "all" && role != "web" && role != "verify") Fail("--role: all, web or verify");
+        } else if (arg == "--db-connections") {
+            dbConnections = Number(arg, value, 1, 1000);
+        } else if (arg == "--lease") {
+            lease = Number(arg, value, 1, 86400);
         } else if (arg == "--game-data") {
             gameData = value;
         } else if (arg == "--verifier") {
@@ -190,6 +218,19 @@ int main(int argc, char** argv) {
             Fail("unknown option: " + arg + " (see --help)");
         }
     }
+
+    if (migrateOnly) {
+        if (database.empty()) Fail("migrate: --database URL is needed");
+        try {
+            const auto storage = OpenStorage(database, 1);
+            std::printf("schema version %lld\n", static_cast<long long>(storage->DatabaseVersion()));
+            return 0;
+        } catch (const std::exception& e) {
+            Fail(e.what());
+        }
+    }
+    if (lease == 0) lease = sandboxLimits.wallSeconds + 60;
+    if (role == "web") workers = 0;
 
     std::error_code ec;
     fs::create_directories(data, ec);
@@ -243,28 +284,63 @@ int main(int argc, char** argv) {
     if (courses.All().empty()) Fail("--game-data: no course in " + sandboxConfig.gameData + "/Courses");
 
     try {
-        const std::string db = (fs::path(data) / "server.db").string();
-        SqliteStorage storage(db);
+        if (database.empty()) database = "sqlite:" + (fs::path(data) / "server.db").string();
+        const auto opened = OpenStorage(database, dbConnections);
+        Storage& storage = *opened;
         // Tokens' hashes and addresses: for the server's user alone.
-        for (const char* suffix : {"", "-wal", "-shm"}) chmod((db + suffix).c_str(), 0600);
+        if (database.rfind("sqlite:", 0) == 0)
+            for (const char* suffix : {"", "-wal", "-shm"}) chmod((database.substr(7) + suffix).c_str(), 0600);
         PlayerService players(storage, signupsPerHour, SystemClock);
         RunService runs(storage, courses, runLimits, SystemClock);
         BoardService boards(storage, courses);
         Sandbox sandbox(sandboxConfig);
         CourseUploadService uploads(storage, courses, sandbox, shared, coursesPerDay, SystemClock);
         PathPictures pictures(sandboxConfig, (fs::path(data) / "paths").string());
+        // Each worker's name in the database says which server holds a run.
+        char hostname[256] = {};
+        gethostname(hostname, sizeof hostname - 1);
+        const std::string name = std::string(hostname) + ":" + std::to_string(getpid());
+        const auto worker = [name](int i) { return name + "/" + std::to_string(i); };
+        VerifyQueue::Claims claims;
+        claims.claim = [&](int i) { return storage.ClaimRun(worker(i), SystemClock(), lease); };
+        claims.release = [&](int i, int64_t id, int retry) { storage.ReleaseRun(id, worker(i), SystemClock() + retry); };
+        // Courses shared through other servers, made here too.
+        CourseSync courseSync(storage, courses, sandbox, shared);
+        courseSync.Start(10);
         VerifyQueue queue(
             [&](int64_t id, const std::atomic<bool>& stopping) {
+                courseSync.SyncIfBehind();
                 if (!runs.Verify(id, sandbox, stopping)) return false;
                 pictures.AfterVerdict(id, runs, courses, stopping);
                 return true;
             },
-            workers);
+            claims, workers);
+        // A server of this machine that died (killed, or the machine rebooted)
+        // holds its runs no longer: they are given back now, not when their
+        // leases run out.
+        if (workers > 0) {
+            for (const std::string& holder : storage.Claimants(SystemClock())) {
+                const std::string prefix = std::string(hostname) + ":";
+                if (holder.rfind(prefix, 0) != 0) continue;
+                const long pid = std::strtol(holder.c_str() + prefix.size(), nullptr, 10);
+                if (pid > 0 && pid != getpid() && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+                    storage.ReleaseClaims(holder);
+            }
+        }
+        if (role == "verify") {
+            queue.Start();
+            std::printf("verifying as %s\n", name.c_str());
+            std::fflush(stdout);
+            int sig = 0;
+            sigwait(&signals, &sig);
+            queue.Stop();
+            return 0;
+        }
         HttpApi http(players, runs, boards, courses, uploads, queue, pictures, httpLimits);
 
         const int bound = port == 0 ? http.bind_to_any_port(host) : (http.bind_to_port(host, port) ? port : -1);
         if (bound < 0) Fail("--listen: cannot listen on " + host + ":" + std::to_string(port));
-        queue.Start(storage.PendingRuns());
+        queue.Start();
         std::thread stopper([&] {
             int sig = 0;
             sigwait(&signals, &sig);

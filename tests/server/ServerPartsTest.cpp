@@ -1,13 +1,10 @@
 // The server's parts on their own: what the parsers let through, the HTML
-// builder's escaping, and the storage's verdicts and migrations.
+// builder's escaping, and the manual page.
 
 #include "ServerFuzzTargets.h"
 #include "ServerProcess.h"
 #include "server/Html.h"
 #include "server/Requests.h"
-#include "server/SqliteStorage.h"
-
-#include <sqlite3.h>
 
 #include <gtest/gtest.h>
 
@@ -154,86 +151,6 @@ TEST(ServerParts, TheManualPageListsTheOptionsOfHelp) {
     }
     EXPECT_GE(fromHelp.size(), 10u);
     EXPECT_EQ(fromPage, fromHelp);
-}
-
-class ServerStorage : public ::testing::Test {
-protected:
-    void SetUp() override { folder_ = server_test::TempFolder("storage"); }
-    void TearDown() override { fs::remove_all(folder_); }
-    std::string Db() const { return folder_ + "/server.db"; }
-    std::string folder_;
-};
-
-TEST_F(ServerStorage, AVerdictIsWrittenOnceAndACopiedRaceNeverReachesTheBoard) {
-    SqliteStorage s(Db());
-    ASSERT_TRUE(s.AddPlayer("Ana", "h1", "127.0.0.1", 100));
-    ASSERT_FALSE(s.AddPlayer("ANA", "h2", "127.0.0.1", 100));
-    ASSERT_TRUE(s.AddPlayer("Ben", "h3", "127.0.0.1", 100));
-    const auto ana = s.PlayerByName("aNa"), ben = s.PlayerByName("ben");
-    ASSERT_TRUE(ana && ben);
-    const auto r1 = s.AddRun(ana->id, "f1", "file1", "127.0.0.1", 200);
-    const auto r2 = s.AddRun(ben->id, "f2", "file2", "127.0.0.1", 201);
-    ASSERT_TRUE(r1 && r2);
-    EXPECT_FALSE(s.AddRun(ben->id, "f1", "file1", "127.0.0.1", 202));
-    EXPECT_EQ(s.PendingRuns(), (std::vector<int64_t>{*r1, *r2}));
-
-    Verdict v;
-    v.verified = true;
-    v.course = "desert";
-    v.courseHash = "c0";
-    v.difficulty = "normal";
-    v.timeMs = 90000;
-    v.lapsMs = {30000, 30000, 30000};
-    v.statesHash = "abc";
-    EXPECT_EQ(s.RecordVerdict(*r1, v, 300), RunStatus::Verified);
-    EXPECT_EQ(s.RecordVerdict(*r1, v, 301), std::nullopt);  // judged already: a second worker changes nothing
-    EXPECT_EQ(s.RecordVerdict(*r2, v, 302), RunStatus::Rejected);
-    EXPECT_NE(s.GetRun(*r2)->reason.find("run " + std::to_string(*r1)), std::string::npos);
-    const auto rows = s.Board({"desert", "c0", "normal"}, 0, 10);
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].player, "Ana");
-    EXPECT_EQ(s.PendingCount(), 0);
-}
-
-TEST_F(ServerStorage, TheSchemaIsMigratedOnceAndANewerOneIsRefused) {
-    { SqliteStorage s(Db()); }
-    { SqliteStorage again(Db()); }  // opening an up-to-date database changes nothing
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(Db().c_str(), &db), SQLITE_OK);
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, "SELECT version FROM schema_version", -1, &st, nullptr);
-    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
-    EXPECT_EQ(sqlite3_column_int(st, 0), SqliteStorage::SchemaVersion());
-    EXPECT_NE(sqlite3_step(st), SQLITE_ROW);  // one row only
-    sqlite3_finalize(st);
-    sqlite3_prepare_v2(db, "PRAGMA journal_mode", -1, &st, nullptr);
-    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
-    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), "wal");
-    sqlite3_finalize(st);
-    sqlite3_exec(db, "UPDATE schema_version SET version = 99", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
-    EXPECT_THROW(SqliteStorage newer(Db()), StorageError);
-}
-
-TEST_F(ServerStorage, AnOlderDatabaseIsBroughtUpToDateKeepingItsPlayers) {
-    {
-        SqliteStorage s(Db());
-        ASSERT_TRUE(s.AddPlayer("Old_1", "h1", "192.0.2.1", 100));
-    }
-    // Back to the first version: what the later migrations added is taken away again.
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(Db().c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db,
-                           "DROP INDEX players_address_time; ALTER TABLE players DROP COLUMN address; "
-                           "DROP TABLE courses; UPDATE schema_version SET version = 1",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(db);
-    SqliteStorage s(Db());
-    EXPECT_TRUE(s.PlayerByName("old_1"));
-    EXPECT_TRUE(s.AddPlayer("New_1", "h2", "192.0.2.1", 200));
-    EXPECT_EQ(s.PlayersFromAddressSince("192.0.2.1", 150).count, 1);
-    EXPECT_TRUE(s.AddCourse("loop", "c1", s.PlayerByName("New_1")->id, 200));
 }
 
 }  // namespace

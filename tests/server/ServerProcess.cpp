@@ -9,12 +9,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "TestPostgres.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -31,12 +35,24 @@ std::string TempFolder(const std::string& tag) {
 }
 
 ServerProcess::ServerProcess(std::vector<std::string> extra, std::string data)
-    : extra_(std::move(extra)), data_(std::move(data)) {
+    : ServerProcess(std::move(extra), std::move(data), "") {}
+
+ServerProcess::ServerProcess(std::vector<std::string> extra, std::string data, std::string database)
+    : extra_(std::move(extra)), data_(std::move(data)), database_(std::move(database)) {
     scratch_ = TempFolder("log");
     if (data_.empty()) {
         data_ = TempFolder("data");
         ownsData_ = true;
     }
+    if (database_.empty() && TestPostgres::Chosen()) {
+        static std::mutex mutex;
+        static std::map<std::string, std::string> databases;  // data folder -> its database
+        std::lock_guard lock(mutex);
+        auto& url = databases[data_];
+        if (url.empty()) url = TestPostgres::Get().NewDatabase();
+        database_ = url;
+    }
+    if (database_.empty()) database_ = "sqlite:" + data_ + "/server.db";
 }
 
 ServerProcess::~ServerProcess() {
@@ -51,7 +67,7 @@ void ServerProcess::Start() {
                                      "--game-data", VORLAN_BINARY_DIR "/Data", "--verifier",
                                      VORLAN_SOURCE_DIR "/tests/server/stand-in-verify.sh",
                                      // The sanitizers reserve far more address space than the limit allows.
-                                     "--verify-memory", "0"};
+                                     "--verify-memory", "0", "--database", database_};
     args.insert(args.end(), extra_.begin(), extra_.end());
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
@@ -70,7 +86,7 @@ void ServerProcess::Start() {
     }
     close(out[1]);
     pid_ = pid;
-    // "listening on 127.0.0.1:PORT"
+    // "listening on 127.0.0.1:PORT", or "verifying as NAME"
     std::string line;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (line.find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline) {
@@ -82,6 +98,10 @@ void ServerProcess::Start() {
         line.append(c, static_cast<size_t>(n));
     }
     close(out[0]);
+    if (line.rfind("verifying as ", 0) == 0) {
+        port_ = 0;
+        return;
+    }
     const size_t colon = line.rfind(':');
     if (line.rfind("listening on ", 0) != 0 || colon == std::string::npos)
         throw std::runtime_error("the server did not start: " + Log());

@@ -1,7 +1,9 @@
 #pragma once
 // A real vorlan-moto-server on loopback for the tests: started on a free
 // port (it binds port 0 and says which), its data in a temporary folder,
-// the stand-in verifier in place of the real one.
+// the stand-in verifier in place of the real one. With
+// VORLAN_TEST_DATABASE=postgresql its database is a new one on the test
+// program's PostgreSQL (the same one again for the same data folder).
 
 #include <httplib.h>
 #include <nlohmann/json.hpp>
@@ -17,6 +19,8 @@ class ServerProcess {
 public:
     // extra: more options; data: the data folder (a new temporary one when empty).
     explicit ServerProcess(std::vector<std::string> extra = {}, std::string data = "");
+    // On the database of that URL (every server given it shares it).
+    ServerProcess(std::vector<std::string> extra, std::string data, std::string database);
     ~ServerProcess();
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;
@@ -27,7 +31,9 @@ public:
     void Kill9();
     bool Running() const { return pid_ > 0; }
 
-    int Port() const { return port_; }
+    int Port() const { return port_; }  // 0 for a verify server
+    int Pid() const { return pid_; }
+    const std::string& Database() const { return database_; }
     const std::string& Data() const { return data_; }
     std::string Log() const;
     httplib::Client Client() const;
@@ -36,6 +42,7 @@ private:
     std::vector<std::string> extra_;
     std::string data_;
     std::string scratch_;
+    std::string database_;
     bool ownsData_ = false;
     int pid_ = -1;
     int port_ = 0;

@@ -2,6 +2,7 @@
 // wait, and the sandbox the verifier runs in: each with a server of its own.
 
 #include "ServerProcess.h"
+#include "server/SqlStorage.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -124,20 +125,21 @@ TEST(ServerQueue, AServerKilledWhileRunsWaitFinishesEachOnceAfterARestart) {
     EXPECT_EQ(seen.size(), 5u);
     second.Stop();
 
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open_v2((data + "/server.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-    auto scalar = [&](const char* sql) {
+    const std::string& database = second.Database();
+    if (database.rfind("sqlite:", 0) == 0) {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open_v2(database.substr(7).c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
         sqlite3_stmt* s = nullptr;
-        EXPECT_EQ(sqlite3_prepare_v2(db, sql, -1, &s, nullptr), SQLITE_OK);
-        std::string value;
-        if (sqlite3_step(s) == SQLITE_ROW) value = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
+        EXPECT_EQ(sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &s, nullptr), SQLITE_OK);
+        EXPECT_EQ(sqlite3_step(s), SQLITE_ROW);
+        EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)), "ok");
         sqlite3_finalize(s);
-        return value;
-    };
-    EXPECT_EQ(scalar("PRAGMA integrity_check"), "ok");
+        sqlite3_close(db);
+    }
+    const auto storage = server::OpenStorage(database, 1);
+    auto scalar = [&](const char* sql) { return storage->Database().Session()->Query(sql).at(0).Text(0); };
     EXPECT_EQ(scalar("SELECT COUNT(*) FROM runs WHERE status = 'verified'"), "20");
     EXPECT_EQ(scalar("SELECT COUNT(DISTINCT states_hash) FROM runs"), "20");
-    sqlite3_close(db);
 }
 
 // A listener on loopback that counts the connections it gets.
