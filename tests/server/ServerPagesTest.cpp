@@ -152,6 +152,10 @@ arc 25 180
 straight 120
 arc 25 180
 straight 60
+dash 30 centre
+switch 150 left
+excavator 185 left
+gate 240
 )";
 }  // namespace
 
