@@ -1,5 +1,6 @@
 #include "server/CourseSync.h"
 
+#include "server/RemovedFolder.h"
 #include "stage/course/CourseReader.h"
 
 #include <sys/stat.h>
@@ -66,13 +67,7 @@ CourseSync::Outcome CourseSync::Make(const Storage::SharedCourse& course) {
         return Outcome::Later;
     }
     chmod(scratch.c_str(), 0755);
-    struct Cleanup {
-        std::string path;
-        ~Cleanup() {
-            std::error_code ec;
-            fs::remove_all(path, ec);
-        }
-    } cleanup{scratch};
+    const RemovedFolder cleanup{scratch};
     const SandboxResult made = sandbox_.MakeCourse(course.description, scratch);
     std::error_code ec;
     const fs::path folder = fs::path(scratch) / course.id;

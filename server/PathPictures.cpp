@@ -1,5 +1,6 @@
 #include "server/PathPictures.h"
 
+#include "server/RemovedFolder.h"
 #include "tools/pathmap/PathMap.h"
 
 #include <fcntl.h>
@@ -116,13 +117,7 @@ bool PathPictures::Make(int64_t id, const std::string& raceFile, const std::stri
         why = "cannot make a folder for the trace";
         return false;
     }
-    struct Cleanup {
-        std::string path;
-        ~Cleanup() {
-            std::error_code ec;
-            fs::remove_all(path, ec);
-        }
-    } cleanup{scratch};
+    const RemovedFolder cleanup{scratch};
     const SandboxResult raced = sandbox_.Trace(raceFile, scratch, cancel);
     if (!raced.started) {
         why = raced.error;

@@ -1,6 +1,7 @@
 #include "server/Services.h"
 
 #include "server/Crypto.h"
+#include "server/RemovedFolder.h"
 #include "server/SqlDatabase.h"
 #include "server/TarGz.h"
 #include "stage/course/CourseCatalog.h"
@@ -338,13 +339,7 @@ CourseInfo CourseUploadService::Upload(const Player& player, const std::string& 
         throw ApiError(429, "player: more than " + std::to_string(perPlayerDay_) + " courses in a day",
                        static_cast<int>(std::max<int64_t>(1, r.oldest + 86400 - now)));
     const std::string scratch = MakeScratch();
-    struct Cleanup {
-        std::string path;
-        ~Cleanup() {
-            std::error_code ec;
-            fs::remove_all(path, ec);
-        }
-    } cleanup{scratch};
+    const RemovedFolder cleanup{scratch};
 
     const SandboxResult made = sandbox_.MakeCourse(description, scratch);
     if (!made.started) throw ApiError(500, "the course maker could not be run");
