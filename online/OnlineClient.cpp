@@ -125,8 +125,12 @@ void OnlineClient::Work() {
     http.reset();
 }
 
+// One line for a server that misbehaves, not one per transfer: quiet again
+// until something has worked.
 void OnlineClient::Say(const std::string& line) {
-    if (!stopping) std::fprintf(stderr, "vorlan: online: %s\n", line.c_str());
+    if (stopping || saidProblem) return;
+    saidProblem = true;
+    std::fprintf(stderr, "vorlan: online: %s\n", line.c_str());
 }
 
 // ---- the game's side: never waits on the thread beyond taking its results.
@@ -244,6 +248,7 @@ bool OnlineClient::EnsureToken() {
         std::string error;
         if (!TokenFile::Save(config.tokenPath, t, error)) Say("the token cannot be kept: " + error);
         token = t.token;
+        saidProblem = false;
         return true;
     }
     Say("the name " + config.player + " was refused: " + Refusal(a));
@@ -290,6 +295,7 @@ void OnlineClient::SendOne(const Outbox::Entry& entry) {
     const json j = json::parse(a.body, nullptr, false);
     const std::optional<int64_t> id = Integer(j, "id");
     if (a.status == 202 && id && *id > 0) {
+        saidProblem = false;
         std::string error;
         if (!outbox.SetRunId(entry.name, *id, error)) Say("the run's number cannot be kept: " + error);
         WaitForVerdict(entry.name, *id);
@@ -375,6 +381,7 @@ void OnlineClient::FetchBoards() {
         if (a.reached) Say(config.server + ": the course list is not the server's (" + Refusal(a) + ")");
         return;
     }
+    saidProblem = false;
     std::map<std::string, Board> fresh;
     for (const json& c : j["courses"]) {
         const std::string id = Text(c, "id"), hash = Text(c, "hash");

@@ -103,6 +103,7 @@ private:
     std::unique_ptr<HttpTransfer> http;  // the thread's own
     std::string token;                   // the thread's own
     std::set<std::string> settled;       // outbox names done with this run (the thread's)
+    bool saidProblem = false;            // the thread's
 
     std::mutex mutex;
     std::condition_variable wake;
