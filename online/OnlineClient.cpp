@@ -209,6 +209,17 @@ std::optional<std::string> OnlineClient::TakeInstalled() {
     return id;
 }
 
+void OnlineClient::SetPlayer(const std::string& name) {
+    Push([this, name] {
+        if (name == config.player) return;
+        config.player = name;
+        token.clear();
+        saidProblem = false;
+        // What waited for a name goes now.
+        if (EnsureToken()) SendWaiting({});
+    });
+}
+
 std::optional<std::string> OnlineClient::TakeNameRefusal() {
     std::optional<std::string> why;
     why.swap(nameRefusal);
@@ -402,13 +413,14 @@ void OnlineClient::FetchBoards() {
         if (pj.is_object() && pj.contains("bests") && pj["bests"].is_array())
             for (const json& b : pj["bests"]) {
                 if (!b.is_object() || !b.value("current", false)) continue;
-                // The board is the course's current version: find it by id.
-                for (auto& [key, board] : fresh)
-                    if (key.rfind(Text(b, "course") + " ", 0) == 0 &&
-                        key.size() > Text(b, "difficulty").size() &&
-                        key.compare(key.size() - Text(b, "difficulty").size() - 1, std::string::npos,
-                                    " " + Text(b, "difficulty")) == 0)
+                // The course's current version: its hash is the course list's.
+                const std::string course = Text(b, "course"), difficulty = Text(b, "difficulty");
+                for (auto& [key, board] : fresh) {
+                    const size_t first = key.find(' '), last = key.rfind(' ');
+                    if (first != std::string::npos && key.substr(0, first) == course &&
+                        key.substr(last + 1) == difficulty)
                         board.rank = Integer(b, "rank");
+                }
             }
     }
     json cache = {{"server", config.server}, {"boards", json::array()}};

@@ -52,8 +52,8 @@ public:
     void InstallCourse(const std::string& id) override;
     std::optional<std::string> TakeInstalled() override;
 
-    // The name was refused by the server: why, once (the options screen's note).
-    std::optional<std::string> TakeNameRefusal();
+    void SetPlayer(const std::string& name) override;
+    std::optional<std::string> TakeNameRefusal() override;
 
 private:
     struct Board {

@@ -120,6 +120,7 @@ void Game::Init() {
 
     options.onChange = [this](int line) {
         ApplySettings();
+        if (line == OptionsScreen::kPlayer && online) online->SetPlayer(settings.player);
         // A sound at the new level, so the player hears what they chose.
         if (line == OptionsScreen::kEffects) pressInst->Play(false, true);
     };
@@ -533,6 +534,7 @@ void Game::UpdateOnline() {
     if (!online) return;
     online->Poll();
     if (const std::optional<std::string> id = online->TakeInstalled()) Courses().Rescan();
+    if (const std::optional<std::string> why = online->TakeNameRefusal()) options.ShowText(why->c_str());
     if (records)
         records->OfferRecordGhost(online->RecordGhost(courseData.id, courseData.gameplayHash,
                                                     Settings::DifficultyName(DifficultyInForce())));

@@ -70,4 +70,9 @@ public:
     virtual void InstallCourse(const std::string& id) = 0;
     // A course installed since the last call, to be read into the catalogue.
     virtual std::optional<std::string> TakeInstalled() = 0;
+
+    // The player chose another name: registered before the next race goes.
+    virtual void SetPlayer(const std::string& name) = 0;
+    // The server refused the name: why, once, for the options screen's note.
+    virtual std::optional<std::string> TakeNameRefusal() = 0;
 };
