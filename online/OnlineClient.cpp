@@ -141,6 +141,7 @@ void OnlineClient::Poll() {
         std::lock_guard lock(mutex);
         taken.swap(results);
     }
+    if (!taken.empty()) ++version;
     for (Result& r : taken) {
         if (r.state && !r.raceName.empty() && r.raceName == raceName) race = *r.state;
         if (r.boards) boards = std::move(*r.boards);
@@ -179,8 +180,18 @@ std::optional<OnlineStanding> OnlineClient::Standing(const std::string& course, 
     return OnlineStanding{it->second.recordMs, it->second.recordPlayer, it->second.recordRun, it->second.rank};
 }
 
+// Asked every update: the answer is kept until the question or what the
+// client knows changes, so a race's updates make no strings.
 const GhostTrack* OnlineClient::RecordGhost(const std::string& course, const std::string& hash,
                                             const std::string& difficulty) {
+    GhostQuery& q = ghostQuery;
+    if (q.version == version && q.course == course && q.hash == hash && q.difficulty == difficulty) return q.answer;
+    q = {version, course, hash, difficulty, FindRecordGhost(course, hash, difficulty)};
+    return q.answer;
+}
+
+const GhostTrack* OnlineClient::FindRecordGhost(const std::string& course, const std::string& hash,
+                                                const std::string& difficulty) {
     const auto board = boards.find(Key(course, hash, difficulty));
     if (board == boards.end() || board->second.recordRun <= 0) return nullptr;
     const std::string key = Key(course, hash, difficulty) + " " + std::to_string(board->second.recordRun);

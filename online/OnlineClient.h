@@ -117,6 +117,14 @@ private:
     std::map<std::string, Board> boards;
     std::map<std::string, std::shared_ptr<GhostTrack>> ghosts;
     std::set<std::string> ghostsAsked;
+    const GhostTrack* FindRecordGhost(const std::string& course, const std::string& hash, const std::string& difficulty);
+    struct GhostQuery {
+        uint64_t version = ~0ull;
+        std::string course, hash, difficulty;
+        const GhostTrack* answer = nullptr;
+    };
+    GhostQuery ghostQuery;
+    uint64_t version = 0;  // moves on with every result taken in
     std::vector<SharedCourse> courses;
     std::string coursesNote;
     std::deque<std::string> installed;

@@ -119,7 +119,8 @@ void WriteGame(JsonLine& line, const Game& game) {
     line.String("difficulty", Settings::DifficultyName(game.DifficultyInForce())).EndObject();
     line.BeginObject("options").Bool("open", game.options.open).Integer("line", game.options.line).EndObject();
     // Last: what the server made of the race is no game field.
-    const OnlineRaceState race = game.online ? game.online->Race() : OnlineRaceState();
+    static const OnlineRaceState offline;
+    const OnlineRaceState& race = game.online ? game.online->Race() : offline;
     line.BeginObject("online").String("state", OnlineRaceState::Name(race.state));
     if (race.rank) line.Integer("rank", *race.rank);
     else line.Null("rank");
