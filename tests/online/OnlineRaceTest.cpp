@@ -15,27 +15,39 @@
 #include <sys/stat.h>
 
 #include <fstream>
+#include <memory>
 
 namespace fs = std::filesystem;
 using nlohmann::json;
 using namespace online_test;
 
 namespace {
-server_test::ServerProcess& Server() {
-    static server_test::ServerProcess* server = [] {
-        // The verifier's sandbox user must reach the server's course folder:
-        // the way there through this test's own home is opened to it (search only).
-        const fs::path data = server_test::TempFolder("data");
-        for (fs::path p = data; p != p.parent_path() && p.string().find("vorlan-test-home-") != std::string::npos;
-             p = p.parent_path())
-            chmod(p.c_str(), 0711);
-        auto* s = new server_test::ServerProcess(
-            {"--verifier", VORLAN_BINARY_DIR "/vorlan-moto-verify", "--workers", "2"}, data.string());
-        s->Start();
-        return s;
-    }();
-    return *server;
-}
+// One real server for every case, stopped when they are done.
+class SharedServer : public testing::Environment {
+public:
+    static server_test::ServerProcess& Get() {
+        if (!server) {
+            // The verifier's sandbox user must reach the server's course folder:
+            // the way there through this test's own home is opened to it (search only).
+            const fs::path data = server_test::TempFolder("data");
+            for (fs::path p = data; p != p.parent_path() && p.string().find("vorlan-test-home-") != std::string::npos;
+                 p = p.parent_path())
+                chmod(p.c_str(), 0711);
+            server = std::make_unique<server_test::ServerProcess>(
+                std::vector<std::string>{"--verifier", VORLAN_BINARY_DIR "/vorlan-moto-verify", "--workers", "2"},
+                data.string());
+            server->Start();
+        }
+        return *server;
+    }
+    void TearDown() override { server.reset(); }
+
+private:
+    static inline std::unique_ptr<server_test::ServerProcess> server;
+};
+testing::Environment* const kSharedServer = testing::AddGlobalTestEnvironment(new SharedServer);
+
+server_test::ServerProcess& Server() { return SharedServer::Get(); }
 std::string Url() { return "http://127.0.0.1:" + std::to_string(Server().Port()); }
 
 fs::path Profile(const std::string& tag, const std::string& player) {
