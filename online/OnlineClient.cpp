@@ -94,6 +94,7 @@ OnlineClient::~OnlineClient() {
     }
     wake.notify_all();
     if (worker.joinable()) worker.join();
+    WriteUnwritten();
 }
 
 void OnlineClient::Push(Job job) {
@@ -158,19 +159,39 @@ void OnlineClient::RaceBegun() {
     raceName.clear();
 }
 
+// The file is written by the thread too (a write waits for the disk): the
+// client keeps it until then, and one still unwritten when the game ends is
+// written on the way out.
 void OnlineClient::SendRace(const std::string& raceFile) {
-    std::string error;
-    raceName = outbox.Add(raceFile, error);
-    if (raceName.empty()) {
-        std::fprintf(stderr, "vorlan: online: the race cannot wait in the outbox: %s\n", error.c_str());
-        race.state = OnlineRaceState::State::Rejected;
-        race.reason = "cannot be kept";
-        return;
-    }
+    raceName = Outbox::NewName();
     race = OnlineRaceState();
     race.state = OnlineRaceState::State::Sending;
+    {
+        std::lock_guard lock(mutex);
+        unwritten.push_back({raceName, raceFile});
+    }
     const std::string name = raceName;
-    Push([this, name] { SendWaiting(name); });
+    Push([this, name] {
+        WriteUnwritten();
+        SendWaiting(name);
+    });
+}
+
+void OnlineClient::WriteUnwritten() {
+    std::vector<std::pair<std::string, std::string>> taken;
+    {
+        std::lock_guard lock(mutex);
+        taken.swap(unwritten);
+    }
+    for (const auto& [name, text] : taken) {
+        std::string error;
+        if (outbox.Write(name, text, error)) continue;
+        std::fprintf(stderr, "vorlan: online: the race cannot wait in the outbox: %s\n", error.c_str());
+        Result r;
+        r.raceName = name;
+        r.state = OnlineRaceState{OnlineRaceState::State::Rejected, {}, {}, "cannot be kept"};
+        Deliver(r);
+    }
 }
 
 std::optional<OnlineStanding> OnlineClient::Standing(const std::string& course, const std::string& hash,

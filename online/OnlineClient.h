@@ -80,6 +80,7 @@ private:
     void Deliver(Result result);
     void Work();
     void Say(const std::string& line);
+    void WriteUnwritten();
 
     // On the thread.
     bool EnsureToken();
@@ -109,6 +110,7 @@ private:
     std::condition_variable wake;
     std::deque<Job> jobs;
     std::vector<Result> results;
+    std::vector<std::pair<std::string, std::string>> unwritten;  // races not yet in the outbox
     std::thread worker;
 
     // The game's side.

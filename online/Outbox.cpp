@@ -25,20 +25,28 @@ Outbox::Outbox(std::string where) : folder(std::move(where)) {
     }
 }
 
-std::string Outbox::Add(const std::string& raceFile, std::string& error) {
-    if (folder.empty()) {
-        error = "no data folder (neither XDG_DATA_HOME nor HOME is set)";
-        return {};
-    }
-    // Names sort in the order the races were kept: the wall clock's
-    // microseconds, and a count for two in the same one.
+// Names sort in the order the races were kept: the wall clock's
+// microseconds, and a count for two in the same one.
+std::string Outbox::NewName() {
     static std::atomic<unsigned> count{0};
     const long long us = std::chrono::duration_cast<std::chrono::microseconds>(
                              std::chrono::system_clock::now().time_since_epoch()).count();
     char name[64];
     std::snprintf(name, sizeof name, "race-%016lld-%03u", us, count++ % 1000u);
-    if (!UserFiles::WriteAtomically(Path(name, ".race"), raceFile, error)) return {};
     return name;
+}
+
+bool Outbox::Write(const std::string& name, const std::string& raceFile, std::string& error) {
+    if (folder.empty()) {
+        error = "no data folder (neither XDG_DATA_HOME nor HOME is set)";
+        return false;
+    }
+    return ValidName(name) && UserFiles::WriteAtomically(Path(name, ".race"), raceFile, error);
+}
+
+std::string Outbox::Add(const std::string& raceFile, std::string& error) {
+    const std::string name = NewName();
+    return Write(name, raceFile, error) ? name : std::string();
 }
 
 std::vector<Outbox::Entry> Outbox::Waiting() const {

@@ -23,6 +23,9 @@ public:
 
     // Keeps a race file; its NAME, or empty (with error) when it cannot be written.
     std::string Add(const std::string& raceFile, std::string& error);
+    // A NAME for a race to keep, in the order races are kept, and keeping it there.
+    static std::string NewName();
+    bool Write(const std::string& name, const std::string& raceFile, std::string& error);
     // Every waiting file, oldest first.
     std::vector<Entry> Waiting() const;
     std::optional<std::string> Read(const std::string& name) const;
