@@ -19,6 +19,7 @@
 #include "framework/graphics/AxDirect3D.h"
 #include "framework/graphics/AxShaderManager.h"
 #include "framework/platform/Platform.h"
+#include "online/OnlineStart.h"
 #include "profile/PlayerRecords.h"
 #include "profile/UserFiles.h"
 #include "scene/CourseChoice.h"
@@ -284,6 +285,8 @@ int App::Run() {
         game->setFullscreen = [this](bool on) { window.SetFullscreen(on); };
         game->isFullscreen = [this] { return window.IsFullscreen(); };
         game->LoadSettings(Settings::DefaultPath());
+        // The leaderboard: this run's --server over the settings' own.
+        game->online = StartOnline(options.server.value_or(game->settings.server), game->settings.player);
         recorder.header.difficulty = Settings::DifficultyName(game->DifficultyInForce());
         recorder.header.course = game->courseData.id;
         recorder.header.courseHash = game->courseData.gameplayHash;

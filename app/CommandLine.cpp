@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "profile/Settings.h"
+
 #include <charconv>
 #include <limits>
 
@@ -57,6 +59,8 @@ const char* UsageText() {
            "                      --autopilot, --input and --replay runs write no player files\n"
            "  --course ID         race the course ID this run (see --list-courses)\n"
            "  --list-courses      print the playable courses, ID<TAB>NAME<TAB>LAPS, one a line\n"
+           "  --server URL        the leaderboard server this run (http:// or https://; '' offline),\n"
+           "                      over the settings' server = URL\n"
            "  --help              show this text\n";
 }
 
@@ -96,6 +100,14 @@ bool ParseCommandLine(int argc, char** argv, RunOptions& options, std::string& e
             if (!value(options.recordFile)) return false;
         } else if (arg == "--replay") {
             if (!value(options.replayFile)) return false;
+        } else if (arg == "--server") {
+            std::string url;
+            if (!value(url)) return false;
+            if (!url.empty() && !Settings::ValidServer(url)) {
+                error = "--server needs an http:// or https:// address";
+                return false;
+            }
+            options.server = url;
         } else if (arg == "--save-run") {
             if (!value(options.saveRunFile)) return false;
         } else if (arg == "--profile") {

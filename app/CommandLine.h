@@ -36,6 +36,7 @@ struct RunOptions {
     // real-clock runs only), "off", or "max" (every fifth frame drawn).
     std::string frameSkip = "auto";
     std::optional<float> renderScale;  // the 3D scene's size against the window's (0.25 to 1)
+    std::optional<std::string> server;  // the leaderboard server this run, over the setting ("" offline)
     std::string profileDir;  // every player file (settings, records, ghost) here instead of the XDG folders
     bool renderScaleAuto = false;      // --render-scale auto: the size follows the machine
     bool noVsync = false;              // present without waiting for the display

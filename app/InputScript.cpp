@@ -8,7 +8,8 @@ bool ParseKeyName(const std::string& name, Key& key) {
     static const struct { const char* name; Key key; } kNames[] = {
         {"Z", Key::Z},         {"Left", Key::Left}, {"Right", Key::Right},
         {"Enter", Key::Enter}, {"Escape", Key::Escape}, {"P", Key::Pause}, {"Pause", Key::Pause},
-        {"Up", Key::Up},       {"Down", Key::Down},  {"O", Key::Options}, {"G", Key::Ghost}};
+        {"Up", Key::Up},       {"Down", Key::Down},  {"O", Key::Options}, {"G", Key::Ghost},
+        {"C", Key::Courses}};
     for (const auto& entry : kNames) {
         if (name == entry.name) {
             key = entry.key;

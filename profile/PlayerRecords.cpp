@@ -116,11 +116,23 @@ void PlayerRecords::SetDifficulty(Difficulty d) {
 }
 
 void PlayerRecords::GhostKey(bool down, bool ownedElsewhere) {
-    if (down && !ghostKeyDown && !ownedElsewhere) ghostShown = !ghostShown;
+    if (down && !ghostKeyDown && !ownedElsewhere) {
+        // Best, then the world record when there is one, then none.
+        if (ghostShown && !ridingRecord && recordOffered) {
+            ridingRecord = true;
+        } else {
+            ghostShown = !ghostShown;
+            ridingRecord = false;
+        }
+    }
     ghostKeyDown = down;
 }
 
 std::optional<GhostPose> PlayerRecords::GhostNow() const {
+    if (RecordGhostShown()) {
+        if (!recordLine) return std::nullopt;
+        return recordLine->At(raceFrame);
+    }
     if (playing.Empty()) return std::nullopt;
     return playing.At(raceFrame);
 }

@@ -41,6 +41,16 @@ public:
     Difficulty CurrentDifficulty() const { return difficulty; }
 
     bool GhostShown() const { return ghostShown; }
+    // Online, the ghost key steps through the player's best, the world
+    // record and none; the record's line (null until it has been fetched
+    // and raced again) rides once it is there.
+    void OfferRecordGhost(const GhostTrack* line) {
+        recordOffered = true;
+        recordLine = line && !line->Empty() ? line : nullptr;
+    }
+    void SetRecordChosen(bool chosen) { ridingRecord = chosen; }
+    // The world record is the ghost chosen.
+    bool RecordGhostShown() const { return ghostShown && ridingRecord; }
     // Where the ghost is this frame; nothing while there is no ghost.
     std::optional<GhostPose> GhostNow() const;
 
@@ -90,6 +100,9 @@ private:
     uint32_t lapStartMs = 0;
     bool ghostShown = true;
     bool ghostKeyDown = false;
+    const GhostTrack* recordLine = nullptr;  // the online client's
+    bool recordOffered = false;
+    bool ridingRecord = false;
     bool saidCannotWrite = false;
     bool ghostSaved = false;  // this race's line is the ghost on disk
     // Files that are there but could not be read: never written over this run.

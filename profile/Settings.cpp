@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cctype>
 #include <filesystem>
 #include <set>
 
@@ -14,7 +15,10 @@ namespace {
 constexpr size_t kMaxFileBytes = 1u << 20;  // a settings file is a few hundred bytes
 const char* const kKeys[] = {"music",     "effects",   "difficulty", "fullscreen", "render_scale",
                              "ghost",     "key_throttle", "key_left", "key_right",  "key_pause",
-                             "vsync",     "course"};
+                             "vsync",     "course",    "server",     "player"};
+
+// Written only once set: an offline player's file keeps no empty lines for them.
+bool Optional(const std::string& key) { return key == "course" || key == "server" || key == "player"; }
 
 std::string Trim(const std::string& text) {
     const size_t first = text.find_first_not_of(" \t\r");
@@ -196,6 +200,13 @@ void Settings::Parse(const std::string& text, const std::function<bool(const std
             // Whether such a course exists is for the game to say.
             ok = value.size() <= 32 && value.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789-_") == std::string::npos;
             if (ok) course = value;
+        } else if (key == "server") {
+            // Empty is offline; the online client says what it cannot reach.
+            ok = value.empty() || Settings::ValidServer(value);
+            if (ok) server = value;
+        } else if (key == "player") {
+            ok = value.empty() || Settings::ValidPlayerName(value);
+            if (ok) player = value;
         } else {
             ok = !isKeyName || isKeyName(value);
             if (ok) {
@@ -211,6 +222,21 @@ void Settings::Parse(const std::string& text, const std::function<bool(const std
         }
         lines.push_back({key, raw});
     }
+}
+
+bool Settings::ValidServer(const std::string& url) {
+    const bool scheme = url.rfind("http://", 0) == 0 || url.rfind("https://", 0) == 0;
+    if (!scheme || url.size() > kMaxServerChars) return false;
+    for (unsigned char c : url)
+        if (c <= ' ' || c >= 127) return false;
+    return true;
+}
+
+bool Settings::ValidPlayerName(const std::string& name) {
+    if (name.empty() || name.size() > kMaxPlayerChars) return false;
+    for (unsigned char c : name)
+        if (!std::isalnum(c) && c != '_' && c != '-') return false;
+    return true;
 }
 
 std::string Settings::ProblemReport() const {
@@ -232,6 +258,8 @@ std::string Settings::ValueOf(const std::string& key) const {
     if (key == "key_left") return keyLeft;
     if (key == "key_right") return keyRight;
     if (key == "course") return course;
+    if (key == "server") return server;
+    if (key == "player") return player;
     return keyPause;
 }
 
@@ -248,7 +276,7 @@ std::string Settings::Text() const {
         }
     }
     for (const char* key : kKeys)
-        if (!written.count(key) && !(std::string(key) == "course" && course.empty())) text += std::string(key) + " = " + ValueOf(key) + "\n";
+        if (!written.count(key) && !(Optional(key) && ValueOf(key).empty())) text += std::string(key) + " = " + ValueOf(key) + "\n";
     return text;
 }
 

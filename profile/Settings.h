@@ -33,6 +33,15 @@ public:
     std::string keyPause = "P";
     // The course chosen on the title, by id; empty: the first built-in one.
     std::string course;
+    // The leaderboard server (http:// or https://); empty: offline.
+    std::string server;
+    // The name races are sent under; registered on first use.
+    std::string player;
+    static constexpr size_t kMaxServerChars = 200;
+    static constexpr size_t kMaxPlayerChars = 24;
+    static bool ValidServer(const std::string& url);
+    // Letters, digits, '_' and '-', as the server takes them.
+    static bool ValidPlayerName(const std::string& name);
 
     // $XDG_CONFIG_HOME/vorlan-moto/settings.ini; empty without a folder.
     static std::string DefaultPath();

@@ -14,6 +14,7 @@
 #include "framework/platform/Platform.h"
 #include "scene/GameSettings.h"
 #include "scene/HudSprite.h"
+#include "scene/OnlineHud.h"
 #include "profile/PlayerRecords.h"
 #include "profile/UserFiles.h"
 #include "scene/PointFile.h"
@@ -119,6 +120,7 @@ void Game::Init() {
 
     options.onChange = [this](int line) {
         ApplySettings();
+        if (line == OptionsScreen::kPlayer && online) online->SetPlayer(settings.player);
         // A sound at the new level, so the player hears what they chose.
         if (line == OptionsScreen::kEffects) pressInst->Play(false, true);
     };
@@ -236,9 +238,11 @@ void Game::SwitchCourse(const CourseData& next) {
 void Game::LoadRecords() {
     // A fresh set for the course; whether the ghost shows is the player's, not the course's.
     const bool shown = records->GhostShown();
+    const bool record = records->RecordGhostShown();
     *records = PlayerRecords();
     records->today = [] { return Platform().LocalDate(); };
     records->SetGhostShown(shown);
+    records->SetRecordChosen(record);
     records->laps = courseData.laps;
     const std::string folder = CourseRecordsFolder(courseData.id);
     bool changed = false;
@@ -256,7 +260,7 @@ void Game::ChooseCourse() {
         courseKeyLatch = false;
         return;
     }
-    if (courseKeyLatch || options.open || fadeOut) return;
+    if (courseKeyLatch || TitleScreenOpen() || fadeOut) return;
     courseKeyLatch = true;
     const CourseData* next = Courses().catalog.Step(courseData.id, right ? 1 : -1);
     if (!next || next->id == courseData.id) return;
@@ -352,7 +356,7 @@ void Game::Update() {
             titleBgmStarted = true;
         }
         ChooseCourse();
-        if (!enterLatch && EnterDown() && !options.open) {
+        if (!enterLatch && EnterDown() && !options.open && !coursesScreen.OwnsKeys()) {
             pressInst->Play(false, true);
             mode = 0;
             titleBgmStarted = false;
@@ -361,6 +365,7 @@ void Game::Update() {
             // The countdown and the clock count from this press, not from
             // the stage load before the title screen.
             if (raceTimer) raceTimer->Restart();
+            if (online) online->RaceBegun();
         }
     }
 
@@ -447,11 +452,13 @@ void Game::KeepFinishedRace() {
     }
     // Beside the ghost it set, when the race was the best.
     if (records) records->KeepRaceFile(text);
+    // Demos and scripted runs without a profile of their own send nothing.
+    if (online && UserFiles::WritesAllowed()) online->SendRace(text);
 }
 
 void Game::UpdateRecords() {
     if (!records) return;
-    records->GhostKey(Platform().IsKeyDown(Key::Ghost), options.OwnsKeys());
+    records->GhostKey(Platform().IsKeyDown(Key::Ghost), options.OwnsKeys() || coursesScreen.OwnsKeys());
     PlayerRecords::RaceState state;
     state.racing = mode == 0 && player && raceTimer;
     if (state.racing) {
@@ -469,7 +476,9 @@ void Game::Step() {
     if (updating) {
         FrameStats::Section section(FrameStats::kUpdate);
         // Before the title reads Enter, so Enter on an open screen stays there.
-        options.Update(Platform(), mode == 1 && !fadeOut, rawKeys);
+        options.Update(Platform(), mode == 1 && !fadeOut && !coursesScreen.open, rawKeys);
+        coursesScreen.Update(Platform(), mode == 1 && !fadeOut && !options.open, online.get());
+        UpdateOnline();
         Update();
         // The camera's history is game state, moved once per update; a pause must not move it.
         if (camera && player) camera->SetFromTarget(player->headingWorld);
@@ -482,8 +491,8 @@ void Game::Step() {
         raceRecorder.EndUpdate(*this);
         KeepFinishedRace();
     }
-    takesEscape = options.HoldsEscape();
-    ownsKeys = options.OwnsKeys();
+    takesEscape = options.HoldsEscape() || coursesScreen.HoldsEscape();
+    ownsKeys = options.OwnsKeys() || coursesScreen.OwnsKeys();
     // A gamepad's Start pauses a race under way and stands for Enter elsewhere.
     startPauses = mode == 0 && !PlayerFinished();
 }
@@ -501,6 +510,7 @@ void Game::Picture() {
     device.EndScene3D();
     if (mode == 0) DrawRaceHUD();
     else if (options.open) DrawOptions();
+    else if (coursesScreen.open) DrawCourses();
     else DrawTitle();
     if (racing)
         FrameStats::Get().programsBuiltInRace += AxShaderManager::GetInstance().modelShader.BuiltCount() - programsBefore;
@@ -510,6 +520,24 @@ void Game::DrawOptions() {
     Sprite().Begin(true, true);
     options.Draw(optionsTex);
     Sprite().End();
+}
+
+void Game::DrawCourses() {
+    Sprite().Begin(true, true);
+    coursesScreen.Draw(optionsTex, online.get());
+    Sprite().End();
+}
+
+// What the client finished since the last update; a course it installed
+// joins the catalogue; the ghost key may step on to the world record's line.
+void Game::UpdateOnline() {
+    if (!online) return;
+    online->Poll();
+    if (const std::optional<std::string> id = online->TakeInstalled()) Courses().Rescan();
+    if (const std::optional<std::string> why = online->TakeNameRefusal()) options.ShowText(why->c_str());
+    if (records)
+        records->OfferRecordGhost(online->RecordGhost(courseData.id, courseData.gameplayHash,
+                                                    Settings::DifficultyName(DifficultyInForce())));
 }
 
 void Game::Draw() {
@@ -537,6 +565,10 @@ void Game::DrawTitle() {
     std::optional<uint32_t> best;
     if (records && records->records.best) best = records->records.best->ms;
     DrawCourseTitle(optionsTex, courseData.name, Courses().catalog.courses.size() > 1, best);
+    if (online)
+        if (const auto standing = online->Standing(courseData.id, courseData.gameplayHash,
+                                                   Settings::DifficultyName(DifficultyInForce())))
+            DrawOnlineTitle(optionsTex, *standing);
     DrawFade();
     Sprite().End();
 }
@@ -566,6 +598,7 @@ void Game::DrawRaceHUD() {
         DrawHudSprite(HudAt(90.0f, -75.0f), numberTex, DigitRect(minutes), 1.0f, 1.0f, 1.0f);
         DrawHudSprite(HudAt(0.0f, -250.0f), pushTex, kResultPromptRect, blinkAlpha);
         if (recordsHud && records) recordsHud->DrawResult(*records);
+        if (online) DrawOnlineResult(optionsTex, online->Race());
     }
     DrawFade();
     Sprite().End();

@@ -7,6 +7,8 @@
 #include "profile/Settings.h"
 #include "race/RaceRecorder.h"
 #include "scene/Checkpoint.h"
+#include "scene/CoursesScreen.h"
+#include "scene/OnlineLink.h"
 #include "scene/OptionsScreen.h"
 #include "stage/course/CourseData.h"
 
@@ -161,6 +163,15 @@ public:
     std::string saveRunPath;
     bool runSaved = false;
     void KeepFinishedRace();
+
+    // The leaderboard client (none offline, and in the verifier): polled
+    // once per update, handed each finished race that keeps the player's files.
+    std::unique_ptr<OnlineLink> online;
+    CoursesScreen coursesScreen;
+    void UpdateOnline();
+    void DrawCourses();
+    // A screen over the title has the keys.
+    bool TitleScreenOpen() const { return options.open || coursesScreen.open; }
 
     // Not part of the race rules: the player's bike drives itself (demos,
     // tests, benchmarks). Set by the application after construction.

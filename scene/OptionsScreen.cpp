@@ -7,6 +7,7 @@
 #include "scene/SettingsApply.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <string>
 
@@ -32,6 +33,40 @@ std::string* BindingOf(Settings& s, int line) {
 void OptionsScreen::ShowNote(int which) {
     note = which;
     noteFrames = kNoteFrames;
+    textNote.clear();
+}
+
+void OptionsScreen::ShowText(const std::string& text) {
+    note = L::kHint;
+    noteFrames = kNoteFrames;
+    textNote = text;
+}
+
+// Letters, digits and '-' as the keyboard names them; Space stands for '_'.
+void OptionsScreen::TypeName(int scancode, bool escape) {
+    if (escape) {
+        editingName = false;
+        escapeHeld = true;
+        return;
+    }
+    if (!scancode) return;
+    const std::string name = ScancodeName(scancode);
+    if (name == "Return" || name == "Keypad Enter") {
+        editingName = false;
+        if (nameDraft == settings.player) return;
+        if (!Settings::ValidPlayerName(nameDraft) || nameDraft.size() < 3) {
+            ShowText("A NAME IS 3 TO 16 OF A-Z 0-9 _ -");
+            return;
+        }
+        settings.player = nameDraft;
+        if (onChange) onChange(kPlayer);
+    } else if (name == "Backspace") {
+        if (!nameDraft.empty()) nameDraft.pop_back();
+    } else if (nameDraft.size() < 16) {
+        if (name == "Space") nameDraft += '_';
+        else if (name.size() == 1 && (std::isalnum(static_cast<unsigned char>(name[0])) || name[0] == '-'))
+            nameDraft += name[0];
+    }
 }
 
 void OptionsScreen::Update(IPlatform& platform, bool canOpen, bool rawKeys) {
@@ -51,6 +86,19 @@ void OptionsScreen::Update(IPlatform& platform, bool canOpen, bool rawKeys) {
             note = L::kHint;
             noteFrames = 0;
         }
+        return;
+    }
+
+    if (editingName) {
+        // Scripted keys stand for the keyboard keys they are by default.
+        int key = rawKey;
+        if (!rawKeys) {
+            key = 0;
+            for (int k = 0; k < kKeyCount && !key; ++k)
+                if (Pressed(static_cast<Key>(k)) && static_cast<Key>(k) != Key::Escape)
+                    key = DefaultScancode(static_cast<Key>(k));
+        }
+        TypeName(key, Pressed(Key::Escape));
         return;
     }
 
@@ -75,6 +123,13 @@ void OptionsScreen::Update(IPlatform& platform, bool canOpen, bool rawKeys) {
     }
     if (Pressed(Key::Up)) line = (line + kLineCount - 1) % kLineCount;
     if (Pressed(Key::Down)) line = (line + 1) % kLineCount;
+    if (line == kPlayer) {
+        if (Pressed(Key::Left) || Pressed(Key::Right) || Pressed(Key::Enter)) {
+            editingName = true;
+            nameDraft = settings.player;
+        }
+        return;
+    }
     if (BindingOf(settings, line)) {
         if (Pressed(Key::Left) || Pressed(Key::Right) || Pressed(Key::Enter)) waitingForKey = true;
         return;
@@ -157,11 +212,11 @@ void OptionsScreen::Draw(AxTexture* atlas) const {
         DrawHudSprite(m, atlas, Rect(inner), alpha);
     };
     auto text = [&](const std::string& s, float x, float y) {
-        for (size_t i = 0; i < s.size() && i < 24; ++i)
+        for (size_t i = 0; i < s.size() && i < 40; ++i)
             DrawHudSprite(HudAt(x + static_cast<float>(i * L::kGlyphAdvance), y), atlas, Rect(L::Glyph(s[i])), 1.0f,
                           0.0f, 0.5f);
     };
-    constexpr float kTop = 200.0f, kRow = 46.0f, kLabelX = -400.0f, kValueX = 40.0f, kMarkX = 230.0f;
+    constexpr float kTop = 200.0f, kRow = 44.0f, kLabelX = -400.0f, kValueX = 40.0f, kMarkX = 230.0f;
     const Settings shown = overrides.Apply(settings);
 
     stretched(L::kPanelTile, 0.0f, 0.0f, 920.0f, 680.0f, 1.0f);
@@ -169,7 +224,9 @@ void OptionsScreen::Draw(AxTexture* atlas) const {
     for (int i = 0; i < kLineCount; ++i) {
         const float y = kTop - kRow * static_cast<float>(i);
         if (i == line) stretched(L::kBarTile, 0.0f, y, 880.0f, kRow - 4.0f, 1.0f);
-        DrawHudSprite(HudAt(kLabelX, y), atlas, Rect(L::Label(i)), 1.0f, 0.0f, 0.5f);
+        // The atlas has the first lines' names; later ones are spelt out.
+        if (i < L::kLines) DrawHudSprite(HudAt(kLabelX, y), atlas, Rect(L::Label(i)), 1.0f, 0.0f, 0.5f);
+        else text("PLAYER", kLabelX, y);
         auto word = [&](int w) { DrawHudSprite(HudAt(kValueX, y), atlas, Rect(L::WordCell(w)), 1.0f, 0.0f, 0.5f); };
         auto pips = [&](int value) {
             for (int p = 0; p < Settings::kMaxVolume; ++p)
@@ -201,11 +258,17 @@ void OptionsScreen::Draw(AxTexture* atlas) const {
                 else text(std::to_string(static_cast<int>(std::lround(shown.renderScale * 100.0f))) + "%", kValueX, y);
                 mark(overrides.renderScale.has_value() || overrides.renderScaleAuto.has_value());
                 break;
+            case kPlayer:
+                if (editingName) text(nameDraft + "_", kValueX, y);
+                else text(settings.player.empty() ? "NONE" : settings.player, kValueX, y);
+                break;
             default:
                 if (waitingForKey && i == line) word(L::kPressKey);
                 else text(*BindingOf(settings, i), kValueX, y);
                 break;
         }
     }
-    DrawHudSprite(HudAt(0.0f, kTop - kRow * static_cast<float>(kLineCount) - 20.0f), atlas, Rect(L::NoteCell(note)));
+    const float noteY = kTop - kRow * static_cast<float>(kLineCount) - 20.0f;
+    if (!textNote.empty() && noteFrames > 0) text(textNote, -0.5f * static_cast<float>(textNote.size() * L::kGlyphAdvance), noteY);
+    else DrawHudSprite(HudAt(0.0f, noteY), atlas, Rect(L::NoteCell(note)));
 }

@@ -8,6 +8,7 @@
 #include "framework/platform/Platform.h"
 
 #include <functional>
+#include <string>
 
 class Settings;
 struct SettingsOverrides;
@@ -16,7 +17,7 @@ class AxTexture;
 class OptionsScreen {
 public:
     enum Line { kGhost, kDifficulty, kMusic, kEffects, kFullscreen, kRenderScale, kThrottle, kLeft, kRight, kPause,
-                kLineCount };
+                kPlayer, kLineCount };
 
     OptionsScreen(Settings& settings, SettingsOverrides& overrides) : settings(settings), overrides(overrides) {}
 
@@ -35,6 +36,13 @@ public:
     bool open = false;
     int line = 0;
     bool waitingForKey = false;
+    // The player line: Enter (or Left, Right) starts typing the name from the
+    // keyboard, Backspace takes a letter back, Enter keeps it, Escape leaves it.
+    bool editingName = false;
+    std::string nameDraft;
+    // A note in words (the server refused the name) over the atlas's notes.
+    void ShowText(const std::string& text);
+    std::string textNote;
     int note = 0;        // the note under the lines (see OptionsLayout.h); 0 is the hint
     int noteFrames = 0;  // frames left before the hint comes back
 
@@ -47,6 +55,7 @@ private:
     bool Pressed(Key key) const { return down[static_cast<int>(key)] && !before[static_cast<int>(key)]; }
     void Change(int step);
     void Bind(int scancode);
+    void TypeName(int scancode, bool escape);
     void ShowNote(int which);
 
     Settings& settings;

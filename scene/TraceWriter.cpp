@@ -118,6 +118,18 @@ void WriteGame(JsonLine& line, const Game& game) {
     line.BeginObject("settings").Integer("music", game.settings.music).Integer("effects", game.settings.effects);
     line.String("difficulty", Settings::DifficultyName(game.DifficultyInForce())).EndObject();
     line.BeginObject("options").Bool("open", game.options.open).Integer("line", game.options.line).EndObject();
+    // Last: what the server made of the race is no game field.
+    static const OnlineRaceState offline;
+    const OnlineRaceState& race = game.online ? game.online->Race() : offline;
+    line.BeginObject("online").String("state", OnlineRaceState::Name(race.state));
+    if (race.rank) line.Integer("rank", *race.rank);
+    else line.Null("rank");
+    if (race.of) line.Integer("of", *race.of);
+    else line.Null("of");
+    line.Bool("recordGhost", game.records && game.records->RecordGhostShown());
+    line.BeginObject("courses").Bool("open", game.coursesScreen.open).Integer("line", game.coursesScreen.line);
+    line.Integer("shared", game.online ? static_cast<long long>(game.online->Courses().size()) : 0).EndObject();
+    line.EndObject();
 }
 }  // namespace
 

@@ -12,7 +12,7 @@ PACKAGES=(
   libgtest-dev xvfb xauth
   fonts-dejavu-core
   clang libclang-rt-14-dev
-  libcpp-httplib-dev libsqlite3-dev libpq-dev postgresql libssl-dev zlib1g-dev bubblewrap
+  libcpp-httplib-dev libsqlite3-dev libpq-dev postgresql libssl-dev zlib1g-dev bubblewrap libcurl4-openssl-dev
   chromium
 )
 

@@ -58,6 +58,7 @@ bool PadDown(SDL_GameController* pad, Key key) {
         case Key::Down: return Button(pad, SDL_CONTROLLER_BUTTON_DPAD_DOWN);
         case Key::Options: return Button(pad, SDL_CONTROLLER_BUTTON_Y) || Button(pad, SDL_CONTROLLER_BUTTON_B);
         case Key::Ghost: return false;
+        case Key::Courses: return Button(pad, SDL_CONTROLLER_BUTTON_X);
     }
     return false;
 }
@@ -71,7 +72,8 @@ bool PadMenuDown(SDL_GameController* pad, Key key) {
         case Key::Escape:
         case Key::Up:
         case Key::Down:
-        case Key::Options: return PadDown(pad, key);
+        case Key::Options:
+        case Key::Courses: return PadDown(pad, key);
         default: return false;
     }
 }

@@ -80,6 +80,7 @@ int DefaultScancode(Key key) {
         case Key::Down: return SDL_SCANCODE_DOWN;
         case Key::Options: return SDL_SCANCODE_O;
         case Key::Ghost: return SDL_SCANCODE_G;
+        case Key::Courses: return SDL_SCANCODE_C;
     }
     return 0;
 }

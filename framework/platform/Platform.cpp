@@ -80,6 +80,7 @@ private:
             case Key::Down: return down(SDL_SCANCODE_DOWN);
             case Key::Options: return down(SDL_SCANCODE_O);
             case Key::Ghost: return down(SDL_SCANCODE_G);
+            case Key::Courses: return down(SDL_SCANCODE_C);
         }
         return false;
     }

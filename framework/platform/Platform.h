@@ -20,8 +20,8 @@
 //   Options O; north face button (Y) opens, east (B) closes
 //   Ghost   G
 // New keys go at the end: recordings keep each key's bit.
-enum class Key { Z, Left, Right, Enter, Escape, Pause, Up, Down, Options, Ghost };
-constexpr int kKeyCount = 10;
+enum class Key { Z, Left, Right, Enter, Escape, Pause, Up, Down, Options, Ghost, Courses };
+constexpr int kKeyCount = 11;
 
 class IPlatform {
 public:

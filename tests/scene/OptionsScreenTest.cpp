@@ -75,7 +75,7 @@ TEST_F(Options, ChangesTakeEffectAtOnceAndClosingWritesTheFile) {
     EXPECT_EQ(game->options.line, OptionsScreen::kGhost);
     // Up from the first line wraps to the last.
     Tap(Key::Up);
-    EXPECT_EQ(game->options.line, OptionsScreen::kPause);
+    EXPECT_EQ(game->options.line, OptionsScreen::kLineCount - 1);
     Tap(Key::Down);
     Tap(Key::Down);
     ASSERT_EQ(game->options.line, OptionsScreen::kDifficulty);
@@ -387,4 +387,37 @@ TEST_F(Options, RenderScaleAutoSitsPastFullSize) {
     game->ApplySettings();
     EXPECT_EQ(AxDirect3D::GetInstance().RenderScale(), 0.5f) << "auto: the settings do not size the scene";
     AxDirect3D::GetInstance().SetRenderScale(1.0f);
+}
+
+TEST_F(Options, ThePlayerLineTakesANameTypedOnTheKeyboardAndRefusesOneTheServerWouldNot) {
+    game->LoadSettings(Settings::DefaultPath());
+    game->rawKeys = true;
+    Step();
+    Tap(Key::Options);
+    Tap(Key::Up);  // the last line
+    ASSERT_EQ(game->options.line, OptionsScreen::kPlayer);
+    Tap(Key::Enter);
+    ASSERT_TRUE(game->options.editingName);
+    auto type = [&](int scancode) {
+        NoteKeyPressed(scancode);
+        Step();
+    };
+    for (int code : {SDL_SCANCODE_R, SDL_SCANCODE_I, SDL_SCANCODE_D, SDL_SCANCODE_E, SDL_SCANCODE_X, SDL_SCANCODE_BACKSPACE,
+                     SDL_SCANCODE_SPACE, SDL_SCANCODE_7, SDL_SCANCODE_SLASH})
+        type(code);
+    EXPECT_EQ(game->options.nameDraft, "RIDE_7");
+    type(SDL_SCANCODE_RETURN);
+    EXPECT_FALSE(game->options.editingName);
+    EXPECT_EQ(game->settings.player, "RIDE_7");
+    Tap(Key::Enter);
+    type(SDL_SCANCODE_BACKSPACE);
+    type(SDL_SCANCODE_BACKSPACE);
+    type(SDL_SCANCODE_BACKSPACE);
+    type(SDL_SCANCODE_BACKSPACE);
+    type(SDL_SCANCODE_RETURN);  // "RI": too short for the server
+    EXPECT_EQ(game->settings.player, "RIDE_7");
+    EXPECT_NE(game->options.textNote.find("3 TO 16"), std::string::npos);
+    Tap(Key::Options);
+    EXPECT_FALSE(game->options.open);
+    EXPECT_NE(Slurp(file).find("player = RIDE_7\n"), std::string::npos);
 }

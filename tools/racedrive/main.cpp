@@ -5,9 +5,13 @@
 // in windows of updates, hold a steering key, zigzag, coast, aim at a switch
 // or at a computer bike, on a clock that jitters like a real one and pauses.
 //
-//   vorlan-racedrive [--courses DIR] OUT COURSE DIFFICULTY SEED TITLE [ACTION FROM TO]...
+//   vorlan-racedrive [--courses DIR] [--script KEYS] [--profile DIR] OUT COURSE DIFFICULTY SEED TITLE [ACTION FROM TO]...
+//   --courses: a folder of course folders too (a shared course downloaded).
+//   --script: on the game's fixed clock (16 ms an update), seeded as the game
+//   seeds, and the keys of every update written as an input script, so that
+//   `vorlan --fixed-clock --seed SEED --input KEYS` drives the same race.
+//   --profile: the player's courses of that folder too.
 //   ACTION: left right zigzag coast switch gate0 gate1 rival pause enterright
-// --courses adds a folder of course folders (a shared course downloaded).
 
 #include "bike/Enemy.h"
 #include "bike/Player.h"
@@ -60,15 +64,20 @@ uint32_t SteerTowards(const Bike_base& bike, const Vector3& target) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string coursesDir;
-    if (argc > 2 && std::string(argv[1]) == "--courses") {
-        coursesDir = argv[2];
-        argv[2] = argv[0];
-        argc -= 2;
+    std::string coursesDir, scriptPath, profile;
+    while (argc > 2) {
+        const std::string option = argv[1];
+        if (option == "--courses") coursesDir = argv[2];
+        else if (option == "--script") scriptPath = argv[2];
+        else if (option == "--profile") profile = argv[2];
+        else break;
         argv += 2;
+        argc -= 2;
     }
+    const bool gameClock = !scriptPath.empty();
     if (argc < 6 || (argc - 6) % 3 != 0) {
-        std::fprintf(stderr, "usage: vorlan-racedrive [--courses DIR] OUT COURSE DIFFICULTY SEED TITLE [ACTION FROM TO]...\n");
+        std::fprintf(stderr, "usage: vorlan-racedrive [--courses DIR] [--script KEYS] [--profile DIR] OUT COURSE DIFFICULTY "
+                             "SEED TITLE [ACTION FROM TO]...\n");
         return 2;
     }
     const std::string out = argv[1], courseId = argv[2], difficulty = argv[3];
@@ -77,11 +86,17 @@ int main(int argc, char** argv) {
     std::vector<Window> windows;
     for (int i = 6; i + 2 < argc; i += 3) windows.push_back({argv[i], std::atol(argv[i + 1]), std::atol(argv[i + 2])});
 
-    UserFiles::UseNoFolders();
+    std::string profileError;
+    if (profile.empty()) UserFiles::UseNoFolders();
+    else if (!UserFiles::UseProfile(profile, profileError)) {
+        std::fprintf(stderr, "vorlan-racedrive: --profile: %s\n", profileError.c_str());
+        return 2;
+    }
+    UserFiles::SetWritesAllowed(false);
     AxGLTFQuiet quiet;
     DrivePlatform platform;
     SetPlatform(&platform);
-    Random::Seed(seed);
+    if (!gameClock) Random::Seed(seed);
     // The game's own courses, and those of the folder given, checked as the game checks a player's.
     CourseCatalog shared;
     if (!coursesDir.empty()) {
@@ -99,13 +114,19 @@ int main(int argc, char** argv) {
         if (difficulty == Settings::DifficultyName(d)) game.overrides.difficulty = d;
     game.ApplySettings();
     game.saveRunPath = out;
+    // The game seeds its generator once the race scene stands.
+    if (gameClock) {
+        Random::Seed(seed);
+        platform.now = 0;
+    }
+    std::vector<uint32_t> scriptKeys;
 
     uint32_t jitter = seed * 2654435761u;
     for (long frame = 0; frame < 20000 && !game.runSaved; ++frame) {
         // A real clock: 15 to 17 ms an update, now and then a late one.
         jitter = jitter * 1664525u + 1013904223u;
         const uint32_t step = 15 + (jitter >> 30) % 3 + ((jitter >> 20) % 97 == 0 ? 9 : 0);
-        platform.now += step;
+        if (!gameClock) platform.now += step;
         uint32_t keys = 0;
         const long race = frame - title;  // updates since Enter
         if (race == 0) keys |= Bit(Key::Enter);
@@ -140,6 +161,29 @@ int main(int argc, char** argv) {
         }
         platform.keys = keys;
         game.Step();
+        if (gameClock) platform.now += 16;
+        scriptKeys.push_back(keys);
+    }
+    if (gameClock && game.runSaved) {
+        // Runs of the same keys as one line each; a few seconds of throttle after the finish.
+        std::string text = "# vorlan-racedrive --script: " + courseId + " " + difficulty + " seed " + argv[4] + "\n";
+        static const char* const kNames[] = {"Z", "Left", "Right", "Enter", "Escape", "P", "Up", "Down", "O", "G", "C"};
+        for (size_t f = 0; f < scriptKeys.size();) {
+            size_t g = f;
+            while (g + 1 < scriptKeys.size() && scriptKeys[g + 1] == scriptKeys[f]) ++g;
+            if (scriptKeys[f]) {
+                text += std::to_string(f) + " " + std::to_string(g);
+                for (unsigned k = 0; k < 11; ++k)
+                    if (scriptKeys[f] & (1u << k)) text += std::string(" ") + kNames[k];
+                text += "\n";
+            }
+            f = g + 1;
+        }
+        std::string error;
+        if (!UserFiles::WriteAtomically(scriptPath, text, error)) {
+            std::fprintf(stderr, "vorlan-racedrive: --script: %s\n", error.c_str());
+            return 2;
+        }
     }
     SetPlatform(nullptr);
     if (!game.runSaved) {

@@ -4,6 +4,8 @@
 // 2 refused.
 
 #include "framework/graphics/AxGLTFModel.h"
+#include "bike/Player.h"
+#include "profile/GhostTrack.h"
 #include "profile/UserFiles.h"
 #include "race/BuildInfo.h"
 #include "race/RaceFile.h"
@@ -37,7 +39,8 @@ int Usage(int status) {
                  "Exit status 0 verified, 1 mismatch, 2 refused.\n"
                  "  --data DIR     the game's Data folder (default: beside this program, or installed)\n"
                  "  --courses DIR  a folder of further course folders (shared courses)\n"
-                 "  --trace OUT    the re-raced race's trace, one JSON line per update\n");
+                 "  --trace OUT    the re-raced race's trace, one JSON line per update\n"
+                 "  --ghost OUT    when verified, the player's line as the game's ghost file\n");
     return status;
 }
 
@@ -77,12 +80,12 @@ bool ReadLimited(const fs::path& path, std::string& text, std::string& error) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    fs::path data, courses, trace, file;
+    fs::path data, courses, trace, ghost, file;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") return Usage(0);
-        if ((arg == "--data" || arg == "--courses" || arg == "--trace") && i + 1 < argc) {
-            (arg == "--data" ? data : arg == "--courses" ? courses : trace) = argv[++i];
+        if ((arg == "--data" || arg == "--courses" || arg == "--trace" || arg == "--ghost") && i + 1 < argc) {
+            (arg == "--data" ? data : arg == "--courses" ? courses : arg == "--trace" ? trace : ghost) = argv[++i];
         } else if (!arg.empty() && arg[0] == '-') {
             return Usage(2);
         } else if (file.empty()) {
@@ -97,6 +100,7 @@ int main(int argc, char** argv) {
     // Every path as given, before the game's folder becomes the working one.
     file = fs::absolute(file, ec);
     if (!trace.empty()) trace = fs::absolute(trace, ec);
+    if (!ghost.empty()) ghost = fs::absolute(ghost, ec);
     if (!courses.empty()) courses = fs::absolute(courses, ec);
     if (data.empty()) data = FindGameData();
     data = fs::absolute(data, ec);
@@ -132,10 +136,23 @@ int main(int argc, char** argv) {
     TraceWriter traceWriter;
     if (!trace.empty() && !traceWriter.Open(trace.string())) return out.Refuse("--trace: cannot write " + trace.string());
     RaceSimulator simulator;
-    const RaceCheck check = simulator.Run(race, *course, [&traceWriter](uint32_t u, uint32_t ms, const Game& game) {
+    // The line as the game's records keep it: the grid until the countdown
+    // ends, then every update's pose to the finish.
+    GhostTrack line;
+    const RaceCheck check = simulator.Run(race, *course, [&](uint32_t u, uint32_t ms, const Game& game) {
         traceWriter.WriteFrame(u, ms, &game);
+        if (ghost.empty() || !game.player) return;
+        const Player& p = *game.player;
+        const GhostPose pose{p.position.x, p.position.y, p.position.z, p.yaw, p.lean};
+        if (game.Countdown() != 0) line.start = pose;
+        else if (line.frames.size() < GhostTrack::kMaxFrames) line.frames.push_back(pose);
     });
     traceWriter.Close();
+    if (!ghost.empty() && check.verdict == RaceCheck::Verdict::Verified) {
+        line.raceMs = check.hudMs;
+        if (!UserFiles::WriteAtomically(ghost.string(), line.Text(), error))
+            return out.Refuse("--ghost: " + error);
+    }
 
     out.line["verdict"] = RaceCheck::VerdictName(check.verdict);
     if (!check.reason.empty()) out.line["reason"] = check.reason;
