@@ -9,4 +9,4 @@ cd "$ROOT"
 cmake --preset asan >/dev/null
 cmake --build --preset asan
 ctest --preset asan -j2 "$@"
-"$ROOT/scripts/fuzz.sh" 20
+"$ROOT/scripts/fuzz.sh" 10
