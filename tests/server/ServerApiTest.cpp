@@ -443,20 +443,7 @@ TEST_F(ServerApi, ASlowClientIsCutOffWhileOthersAreServed) {
 }
 
 // The README's worked example.
-const char* kLittleLoop = R"(id little-loop
-name Little Loop
-theme meadow
-width 14
-straight 60
-arc 25 180
-straight 120
-arc 25 180
-straight 60
-dash 30 centre
-switch 150 left
-excavator 185 left
-gate 240
-)";
+const std::string kLittleLoop = LoopCourse("little-loop", "Little Loop");
 
 std::string Gunzip(const std::string& gz) {
     z_stream z{};

@@ -143,20 +143,7 @@ std::string Clock(int64_t ms) {
     return text;
 }
 
-const char* kMarkedLoop = R"(id marked-loop
-name <script>document.title=7</script>Loop
-theme meadow
-width 14
-straight 60
-arc 25 180
-straight 120
-arc 25 180
-straight 60
-dash 30 centre
-switch 150 left
-excavator 185 left
-gate 240
-)";
+const std::string kMarkedLoop = LoopCourse("marked-loop", "<script>document.title=7</script>Loop");
 }  // namespace
 
 TEST(ServerPages, ChromiumShowsTheBoardsTimesAndMapsAndMarkupAsText) {

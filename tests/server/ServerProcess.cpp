@@ -245,4 +245,10 @@ std::string NewStatesHash() {
     return buffer;
 }
 
+std::string LoopCourse(const std::string& id, const std::string& name) {
+    return "id " + id + "\nname " + name +
+           "\ntheme meadow\nwidth 14\nstraight 60\narc 25 180\nstraight 120\narc 25 180\nstraight 60\n"
+           "dash 30 centre\nswitch 150 left\nexcavator 185 left\ngate 240\n";
+}
+
 }  // namespace server_test

@@ -67,5 +67,7 @@ std::string RawExchange(int port, const std::string& bytes, int timeoutSeconds =
 std::string CourseHash(httplib::Client& client, const std::string& course);
 // A new states hash for each call.
 std::string NewStatesHash();
+// The README's worked example course (a loop the bikes can race), under another id and name.
+std::string LoopCourse(const std::string& id, const std::string& name);
 
 }  // namespace server_test

@@ -24,20 +24,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // A course a player shares through one server, to be served by all.
-const char* kSharedLoop = R"(id scale-loop
-name Scale Loop
-theme meadow
-width 14
-straight 60
-arc 25 180
-straight 120
-arc 25 180
-straight 60
-dash 30 centre
-switch 150 left
-excavator 185 left
-gate 240
-)";
+const std::string kSharedLoop = LoopCourse("scale-loop", "Scale Loop");
 
 json Body(const httplib::Result& res) { return json::parse(res->body, nullptr, false); }
 
